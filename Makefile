@@ -1,0 +1,51 @@
+# The README's commands. Every target installs what it needs first, so they work on a
+# fresh Debian 12 machine.
+BUILD_DIR ?= build
+FUZZ_DIR ?= build-fuzz
+BUILD_TYPE ?= RelWithDebInfo
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+RUN_ARGS ?=
+
+CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+            -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+.PHONY: all deps build run test bench fuzz install format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh build
+
+build: deps
+	@$(CONFIGURE) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/apps/tollix-cli/tollix-cli $(RUN_ARGS)
+
+test: deps
+	@scripts/install-deps.sh test
+	@$(CONFIGURE) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	$(BUILD_DIR)/bench/tollix-bench
+
+fuzz: deps
+	@scripts/install-deps.sh fuzz
+	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLLIX_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz-targets
+	@scripts/run-fuzzers.sh $(FUZZ_DIR)/tests/fuzz $(FUZZ_SECONDS)
+
+install: build
+	cmake --install $(BUILD_DIR)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR)

@@ -1,0 +1,37 @@
+#include "net/local_addresses.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
+namespace tollix {
+
+std::vector<std::string> ReadLocalAddresses() {
+    std::vector<std::string> addresses;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        return addresses;
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        sockaddr_in address{};
+        std::memcpy(&address, entry->ifa_addr, sizeof address);
+        char dotted[INET_ADDRSTRLEN] = {};
+        if (inet_ntop(AF_INET, &address.sin_addr, dotted, sizeof dotted) != nullptr) {
+            addresses.emplace_back(dotted);
+        }
+    }
+    freeifaddrs(list);
+    return addresses;
+}
+
+bool IsPrivate192168(const std::string& address) {
+    return address.starts_with("192.168.");
+}
+
+}  // namespace tollix

@@ -1,0 +1,113 @@
+# Sourced (by bash) by the end-to-end tests. Builds test hosts in network namespaces that the test
+# creates itself, with veth pairs and bridges inside those namespaces (never in the root
+# namespace), and removes everything when the test ends, also when it fails.
+
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+[ "$(id -u)" -eq 0 ] || skip "needs root to create network namespaces"
+command -v ip >/dev/null 2>&1 || skip "needs the ip command (iproute2)"
+[ -x "${TOLLIX_CLI:-}" ] || { echo "FAIL: TOLLIX_CLI is not set to the built tollix-cli"; exit 1; }
+
+NS_PREFIX="tlx$$"
+NAMESPACES=""
+WORK_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tollix-e2e.XXXXXX")
+
+cleanup() {
+    for ns in $NAMESPACES; do
+        for pid in $(ip netns pids "$ns" 2>/dev/null); do
+            kill "$pid" 2>/dev/null
+        done
+    done
+    sleep 0.2
+    for ns in $NAMESPACES; do
+        for pid in $(ip netns pids "$ns" 2>/dev/null); do
+            kill -9 "$pid" 2>/dev/null
+        done
+        ip netns del "$ns" 2>/dev/null
+    done
+    rm -rf "$WORK_DIR"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() {
+    echo "FAIL: $*"
+    for log in "$WORK_DIR"/*.out; do
+        [ -f "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; }
+    done
+    exit 1
+}
+
+# new_namespace NAME: an empty namespace with loopback up and IPv6 off (no stray packets).
+new_namespace() {
+    ns="$NS_PREFIX-$1"
+    ip netns add "$ns" || skip "cannot create network namespaces here"
+    NAMESPACES="$NAMESPACES $ns"
+    ip -n "$ns" link set lo up
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
+}
+
+# new_bridge NAME: a namespace holding one bridge "br0" that plays the switch of a subnet.
+new_bridge() {
+    new_namespace "$1"
+    ip -n "$NS_PREFIX-$1" link add br0 type bridge
+    ip -n "$NS_PREFIX-$1" link set br0 up
+}
+
+# plug HOST BRIDGE ADDRESS/PREFIX [DEVICE]: connects a host to a bridge with an address.
+plug() {
+    host="$NS_PREFIX-$1"
+    bridge="$NS_PREFIX-$2"
+    device=${4:-eth0}
+    port="p$(printf '%s' "$1$device" | cksum | cut -c1-8)"
+    ip -n "$host" link add "$device" type veth peer name "$port" netns "$bridge"
+    ip -n "$bridge" link set "$port" master br0 up
+    ip -n "$host" addr add "$3" dev "$device"
+    ip -n "$host" link set "$device" up
+}
+
+# start_peer HOST NAME ARGS...: runs tollix-cli in HOST, reading commands from
+# $WORK_DIR/NAME.in (a fifo kept open until stop_peer) and writing $WORK_DIR/NAME.out.
+start_peer() {
+    host="$NS_PREFIX-$1"
+    name=$2
+    shift 2
+    mkfifo "$WORK_DIR/$name.in"
+    ip netns exec "$host" "$TOLLIX_CLI" "$@" <"$WORK_DIR/$name.in" >"$WORK_DIR/$name.out" \
+        2>"$WORK_DIR/$name.err" &
+    eval "PEER_PID_$name=$!"
+    exec {fd}>"$WORK_DIR/$name.in"
+    eval "PEER_FD_$name=$fd"
+}
+
+# send_command NAME LINE: one line on the peer's standard input.
+send_command() {
+    eval "fd=\$PEER_FD_$1"
+    printf '%s\n' "$2" >&"$fd"
+}
+
+# stop_peer NAME: ends the peer's input and waits for it to exit; fails on a bad status.
+stop_peer() {
+    eval "fd=\$PEER_FD_$1; pid=\$PEER_PID_$1"
+    exec {fd}>&-
+    wait "$pid" || fail "peer $1 exited with status $?"
+}
+
+# wait_for NAME PATTERN [SECONDS]: waits until the peer's output has a line matching the
+# extended regular expression.
+wait_for() {
+    deadline=$(( $(date +%s) + ${3:-10} ))
+    while ! grep -Eq -- "$2" "$WORK_DIR/$1.out"; do
+        [ "$(date +%s)" -lt "$deadline" ] || fail "peer $1 never printed /$2/"
+        sleep 0.1
+    done
+}
+
+# tx_packets HOST DEVICE: packets sent by the host's device so far.
+tx_packets() {
+    ip netns exec "$NS_PREFIX-$1" cat "/sys/class/net/$2/statistics/tx_packets"
+}

@@ -1,0 +1,113 @@
+// Datagram reception on real UDP sockets over 127.0.0.1: what reaches the receiver, and
+// what is dropped.
+#include <arpa/inet.h>
+
+#include <QtTest>
+#include <vector>
+
+#include "net/system_error.h"
+#include "net/udp_socket.h"
+
+using namespace tollix;
+
+namespace {
+
+struct Arrival {
+    std::string text;
+    std::string address;
+    std::uint16_t port;
+};
+
+sockaddr_in Loopback(std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+}  // namespace
+
+class UdpSocketTest : public QObject {
+    Q_OBJECT
+
+private:
+    UdpSocket receiver_;
+    UdpSocket sender_;
+    std::vector<Arrival> arrivals_;
+
+    void Send(const std::string& bytes) {
+        QVERIFY(sender_.SendTo(bytes.data(), bytes.size(), Loopback(receiver_.LocalPort())));
+    }
+    // Sends a marker last and waits for it, so that everything sent before has been read.
+    void Drain() {
+        Send("end");
+        QTRY_VERIFY(!arrivals_.empty() && arrivals_.back().text == "end");
+        arrivals_.pop_back();
+    }
+
+private slots:
+    void init() {
+        arrivals_.clear();
+        QVERIFY(receiver_.Open(0, true));
+        QVERIFY(sender_.Open(0, false));
+        receiver_.WatchArrivals([this](std::string_view text, const std::string& address,
+                                       std::uint16_t port) {
+            arrivals_.push_back({std::string(text), address, port});
+        });
+    }
+    void cleanup() {
+        receiver_.Close();
+        sender_.Close();
+    }
+
+    void datagramArrivesWithItsSender() {
+        Send(std::string("hello\0tail", 10));
+        Drain();
+        QCOMPARE(arrivals_.size(), std::size_t{1});
+        QCOMPARE(arrivals_[0].text, "hello");  // bytes up to the first NUL
+        QCOMPARE(arrivals_[0].address, "127.0.0.1");
+        QCOMPARE(arrivals_[0].port, sender_.LocalPort());
+    }
+
+    void emptyAndOversizedDatagramsAreDropped() {
+        Send("");
+        Send(std::string(32001, 'x'));  // would arrive cut to the buffer's 32000 bytes
+        Send(std::string(32000, 'y'));  // fits exactly, no NUL
+        Send(std::string("\0x", 2));    // not empty: handed on with length 0
+        Drain();
+        QCOMPARE(arrivals_.size(), std::size_t{2});
+        QCOMPARE(arrivals_[0].text, std::string(32000, 'y'));
+        QCOMPARE(arrivals_[1].text, "");
+    }
+
+    void closingInsideTheReceiverIsSafe() {
+        receiver_.WatchArrivals([this](std::string_view text, const std::string&, std::uint16_t) {
+            arrivals_.push_back({std::string(text), {}, 0});
+            receiver_.Close();
+        });
+        const std::uint16_t port = receiver_.LocalPort();
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(sender_.SendTo("x", 1, Loopback(port)));
+        }
+        QTRY_COMPARE(arrivals_.size(), std::size_t{1});
+        QTest::qWait(50);
+        QCOMPARE(arrivals_.size(), std::size_t{1});
+        QVERIFY(!receiver_.IsOpen());
+    }
+
+    void failuresCarryTheSystemText() {
+        UdpSocket closed;
+        QVERIFY(!closed.SendTo("x", 1, Loopback(9)));
+        QCOMPARE(LastSystemError(), "Bad file descriptor");
+        UdpSocket first;
+        UdpSocket second;
+        QVERIFY(first.Open(0, false));
+        QVERIFY(!second.Open(first.LocalPort(), false));  // port taken, no sharing
+        QVERIFY(!second.IsOpen());
+        QCOMPARE(LastSystemError(), "Address already in use");
+    }
+};
+
+QTEST_GUILESS_MAIN(UdpSocketTest)
+#include "test_udp_socket.moc"
