@@ -7,8 +7,7 @@
 
 namespace tollix {
 
-InputLines::InputLines(std::function<void(const std::string&)> onLine,
-                       std::function<void()> onEnd)
+InputLines::InputLines(std::function<void(const std::string&)> onLine, std::function<void()> onEnd)
     : onLine_(std::move(onLine)),
       onEnd_(std::move(onEnd)),
       notifier_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read)) {

@@ -1,10 +1,10 @@
 #include "net/local_addresses.h"
 
 #include <arpa/inet.h>
-#include <cstring>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <cstring>
 
 namespace tollix {
 

@@ -16,8 +16,7 @@ public:
 
     // Joins the group on every usable interface and opens the send socket. With no usable
     // interface nothing is joined and the join still succeeds.
-    virtual bool JoinGroup(const std::string& group, std::uint16_t port, int ttl,
-                           int loopback) = 0;
+    virtual bool JoinGroup(const std::string& group, std::uint16_t port, int ttl, int loopback) = 0;
     // Drops the membership of the interface joined last and closes both sockets; false when
     // dropping failed (the sockets are closed all the same).
     virtual bool LeaveGroup() = 0;

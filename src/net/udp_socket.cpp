@@ -73,9 +73,9 @@ bool UdpSocket::SetOption(int level, int name, const void* value, socklen_t size
 }
 
 bool UdpSocket::SendTo(const char* data, std::size_t length, const sockaddr_in& destination) {
-    const ssize_t sent = ::sendto(descriptor_, data, length, 0,
-                                  reinterpret_cast<const sockaddr*>(&destination),
-                                  sizeof destination);
+    const ssize_t sent =
+        ::sendto(descriptor_, data, length, 0, reinterpret_cast<const sockaddr*>(&destination),
+                 sizeof destination);
     if (sent < 0) {
         RecordSystemError(errno);
         return false;
@@ -126,12 +126,13 @@ void UdpSocket::ReadArrivals() {
         const auto received = static_cast<std::size_t>(size);
         const void* nul = std::memchr(buffer.data(), '\0', received);
         const std::size_t length =
-            nul == nullptr ? received : static_cast<std::size_t>(static_cast<const char*>(nul) -
-                                                                 buffer.data());
+            nul == nullptr
+                ? received
+                : static_cast<std::size_t>(static_cast<const char*>(nul) - buffer.data());
         char dotted[INET_ADDRSTRLEN] = {};
         inet_ntop(AF_INET, &sender.sin_addr, dotted, sizeof dotted);
         receiver(std::string_view(buffer.data(), length), std::string(dotted),
-                  ntohs(sender.sin_port));
+                 ntohs(sender.sin_port));
     }
     --readDepth_;
 }

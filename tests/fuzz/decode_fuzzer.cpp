@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A channel hands on the bytes up to the first NUL.
     const char* text = reinterpret_cast<const char*>(data);
     const void* nul = std::memchr(data, 0, size);
-    const std::size_t length = nul == nullptr ? size : static_cast<std::size_t>(
-                                                           static_cast<const char*>(nul) - text);
+    const std::size_t length =
+        nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - text);
     tollix::MessageCodec codec;
     tollix::NetMessage message;
     if (!codec.Decode(message, std::string_view(text, length))) {

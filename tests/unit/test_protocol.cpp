@@ -98,11 +98,16 @@ private slots:
         QTest::addColumn<int>("tunnel");
         QTest::addColumn<QString>("expected");
         const QString head = "<<<|*TOLLIX*|3|ID=12|MSGTYPE=0|FROM=:0";
-        QTest::newRow("no body") << "" << "" << 0 << head + "|>>>";
-        QTest::newRow("body ending with |") << "|A=1|" << "" << 0 << head + "|A=1|>>>";
-        QTest::newRow("body without |") << "A=1" << "" << 0 << head + "|A=1|>>>";
-        QTest::newRow("to and tunnel") << "" << "10.0.0.7" << 5 << head + "|TO=10.0.0.7|TUNNEL=5|>>>";
-        QTest::newRow("negative tunnel") << "" << "" << -5 << head + "|TUNNEL=-5|>>>";
+        QTest::newRow("no body") << ""
+                                 << "" << 0 << head + "|>>>";
+        QTest::newRow("body ending with |") << "|A=1|"
+                                            << "" << 0 << head + "|A=1|>>>";
+        QTest::newRow("body without |") << "A=1"
+                                        << "" << 0 << head + "|A=1|>>>";
+        QTest::newRow("to and tunnel") << ""
+                                       << "10.0.0.7" << 5 << head + "|TO=10.0.0.7|TUNNEL=5|>>>";
+        QTest::newRow("negative tunnel") << ""
+                                         << "" << -5 << head + "|TUNNEL=-5|>>>";
     }
     void encoderFieldsAndEndMarker() {
         QFETCH(QString, body);
@@ -155,8 +160,8 @@ private slots:
         message.body = "untouched";
         message.id = 99;
         const NetMessage before = message;
-        QCOMPARE(MessageCodec().Decode(message, std::string_view(text.data(),
-                                                                 static_cast<std::size_t>(text.size()))),
+        QCOMPARE(MessageCodec().Decode(
+                     message, std::string_view(text.data(), static_cast<std::size_t>(text.size()))),
                  accepted);
         if (!accepted) {
             QCOMPARE(message, before);
@@ -228,7 +233,8 @@ private slots:
 
     void buildFillsEachType() {
         MessageCodec codec;
-        const std::string withClient = "CLIENT=Tollix v.1.2.0|FIRSTNAME=Ann|SECONDNAME=Lee|GROUP=Dev";
+        const std::string withClient =
+            "CLIENT=Tollix v.1.2.0|FIRSTNAME=Ann|SECONDNAME=Lee|GROUP=Dev";
         for (const int type : {MSGTYPE_HELLO, MSGTYPE_ONLINE, MSGTYPE_AWAY}) {
             NetMessage message;
             codec.Build(type, message, {}, kAnn);
@@ -257,8 +263,7 @@ private slots:
         // A name holding a marker or the separator must not break the envelope.
         NetMessage message;
         MessageCodec().Build(MSGTYPE_HELLO, message, {}, {" A|B ", "x>>>y", "<<<G"});
-        QCOMPARE(message.body,
-                 "CLIENT=Tollix v.1.2.0|FIRSTNAME= A_B |SECONDNAME=x>_>y|GROUP=<_<G");
+        QCOMPARE(message.body, "CLIENT=Tollix v.1.2.0|FIRSTNAME= A_B |SECONDNAME=x>_>y|GROUP=<_<G");
         NetMessage received = Decoded(Encoded(message));
         QCOMPARE(ReadBodyKey(received.body, body_key::kClient), "Tollix v.1.2.0");
         QCOMPARE(ReadBodyKey(received.body, body_key::kFirstName), "A_B");
@@ -269,11 +274,16 @@ private slots:
     void textSafety_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("sent");
-        QTest::newRow("mixed") << "  a|b <<<x>>>  " << "a_b <_<x>_>";
-        QTest::newRow("four <") << "<<<<" << "<_<<";
-        QTest::newRow("six >") << ">>>>>>" << ">_>>_>";
-        QTest::newRow("blanks only") << " \t\r\n " << "";
-        QTest::newRow("inner lines kept") << "\none\ntwo\n" << "one\ntwo";
+        QTest::newRow("mixed") << "  a|b <<<x>>>  "
+                               << "a_b <_<x>_>";
+        QTest::newRow("four <") << "<<<<"
+                                << "<_<<";
+        QTest::newRow("six >") << ">>>>>>"
+                               << ">_>>_>";
+        QTest::newRow("blanks only") << " \t\r\n "
+                                     << "";
+        QTest::newRow("inner lines kept") << "\none\ntwo\n"
+                                          << "one\ntwo";
     }
     void textSafety() {
         QFETCH(QString, typed);

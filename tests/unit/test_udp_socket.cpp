@@ -51,10 +51,10 @@ private slots:
         arrivals_.clear();
         QVERIFY(receiver_.Open(0, true));
         QVERIFY(sender_.Open(0, false));
-        receiver_.WatchArrivals([this](std::string_view text, const std::string& address,
-                                       std::uint16_t port) {
-            arrivals_.push_back({std::string(text), address, port});
-        });
+        receiver_.WatchArrivals(
+            [this](std::string_view text, const std::string& address, std::uint16_t port) {
+                arrivals_.push_back({std::string(text), address, port});
+            });
     }
     void cleanup() {
         receiver_.Close();
