@@ -6,6 +6,8 @@
 #include <netinet/in.h>
 #include <cstring>
 
+#include "protocol/text.h"
+
 namespace tollix {
 
 std::vector<std::string> ReadLocalAddresses() {
@@ -32,6 +34,29 @@ std::vector<std::string> ReadLocalAddresses() {
 
 bool IsPrivate192168(const std::string& address) {
     return address.starts_with("192.168.");
+}
+
+}  // namespace tollix
+
+namespace tollix {
+
+const std::vector<std::string>& LocalAddressCache::Addresses() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!valid_ || now - readAt_ >= std::chrono::seconds(1)) {
+        addresses_ = ReadLocalAddresses();
+        readAt_ = now;
+        valid_ = true;
+    }
+    return addresses_;
+}
+
+bool LocalAddressCache::Contains(std::string_view address) {
+    for (const std::string& local : Addresses()) {
+        if (EqualsIgnoreCase(local, address)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tollix

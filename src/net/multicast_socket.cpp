@@ -6,7 +6,6 @@
 
 #include "net/local_addresses.h"
 #include "net/system_error.h"
-#include "protocol/text.h"
 
 namespace tollix {
 
@@ -25,8 +24,7 @@ bool ToInAddr(const std::string& dotted, in_addr& address) {
 CMulticastSocket::CMulticastSocket(ChannelEvents& events) : events_(events) {}
 
 std::vector<std::string> CMulticastSocket::UsableInterfaces() {
-    std::vector<std::string> usable;
-    GetLocalAddresses(usable);
+    std::vector<std::string> usable = localAddresses_.Addresses();
     if (skip192168Interfaces) {
         std::erase_if(usable, IsPrivate192168);
     }
@@ -41,6 +39,7 @@ void CMulticastSocket::Close() {
 bool CMulticastSocket::JoinGroup(const std::string& group, std::uint16_t port, int ttl,
                                  int /*loopback*/) {
     Close();
+    localAddresses_.Invalidate();  // join on the interfaces as they are now
     // Address reuse lets several copies on one machine (a terminal server) share the port.
     if (!receiveSocket_.Open(port, /*reuseAddress=*/true)) {
         return false;
@@ -116,12 +115,7 @@ int CMulticastSocket::GetLocalAddresses(std::vector<std::string>& addresses) {
 }
 
 bool CMulticastSocket::IsLocalAddress(std::string_view address) {
-    for (const std::string& local : ReadLocalAddresses()) {
-        if (EqualsIgnoreCase(local, address)) {
-            return true;
-        }
-    }
-    return false;
+    return localAddresses_.Contains(address);
 }
 
 }  // namespace tollix

@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 
 #include "net/channel_events.h"
+#include "net/local_addresses.h"
 #include "net/multicast_channel.h"
 #include "net/udp_socket.h"
 
@@ -35,6 +36,7 @@ private:
     UdpSocket sendSocket_;
     sockaddr_in groupAddress_{};
     ip_mreq membership_{};  // group and the interface joined last
+    LocalAddressCache localAddresses_;
 };
 
 }  // namespace tollix

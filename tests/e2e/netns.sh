@@ -111,3 +111,29 @@ wait_for() {
 tx_packets() {
     ip netns exec "$NS_PREFIX-$1" cat "/sys/class/net/$2/statistics/tx_packets"
 }
+
+TAB=$'\t'
+
+# stat_value NAME LABEL: the packet count of the last `stats` answer's line LABEL.
+stat_value() {
+    grep "^stats${TAB}$2" "$WORK_DIR/$1.out" | tail -n 1 | sed -E 's/.*: (-?[0-9]+)\(.*/\1/'
+}
+
+# expect_stat NAME LABEL COUNT
+expect_stat() {
+    value=$(stat_value "$1" "$2")
+    [ "$value" = "$3" ] || fail "peer $1: $2 is $value, expected $3"
+}
+
+# no_alerts NAME...: none of the peers printed an alert.
+no_alerts() {
+    for name in "$@"; do
+        grep -q "^alert" "$WORK_DIR/$name.out" && fail "peer $name reported an alert"
+    done
+    return 0
+}
+
+# route HOST GATEWAY: the host's default route.
+route() {
+    ip -n "$NS_PREFIX-$1" route add default via "$2"
+}

@@ -1,0 +1,94 @@
+#include "cli_options.h"
+
+namespace tollix {
+
+const char* const kCliUsage =
+    "Usage: tollix-cli [--config DIR] [--first NAME] [--last NAME] [--group NAME]\n"
+    "                  [--tunnel HOST]... [--away-after SECONDS] [--send ADDRESS TEXT]\n"
+    "\n"
+    "A Tollix peer on the terminal. It connects at once and runs until 'quit' or the end\n"
+    "of its input; with --send it sends one text and exits.\n"
+    "\n"
+    "  --config DIR          settings from DIR/Quardell/Tollix.conf (read, never written)\n"
+    "  --first/--last/--group NAME\n"
+    "                        the user's identity for this run\n"
+    "  --tunnel HOST         an extra tunnel for this run (repeatable)\n"
+    "  --away-after SECONDS  go away after SECONDS without a command\n"
+    "  --send ADDRESS TEXT   connect, send TEXT to ADDRESS, disconnect\n"
+    "  --help, --version\n"
+    "\n"
+    "Commands, one a line: send ADDRESS TEXT, away, online, connect, disconnect,\n"
+    "contacts, stats, quit. In TEXT, \\n is a line break, \\t a TAB and \\\\ a backslash.\n"
+    "\n"
+    "Events, one a line, fields separated by TAB:\n"
+    "  contact ADDRESS PRESENCE GROUP FIRST LAST CLIENT\n"
+    "  text in|out ADDRESS NAME TEXT\n"
+    "  alert TEXT\n"
+    "  state connected|disconnected online|away|offline\n";
+
+std::optional<CliOptions> ParseCliOptions(const QStringList& arguments, QString& error) {
+    CliOptions options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& name = arguments[i];
+        const auto takeValue = [&](QString& value) {
+            if (i + 1 >= arguments.size()) {
+                error = "option " + name + " needs a value";
+                return false;
+            }
+            value = arguments[++i];
+            return true;
+        };
+        QString value;
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
+        } else if (name == "--config") {
+            if (!takeValue(options.configDir)) {
+                return std::nullopt;
+            }
+        } else if (name == "--first" || name == "--last" || name == "--group" ||
+                   name == "--tunnel") {
+            if (!takeValue(value)) {
+                return std::nullopt;
+            }
+            const std::string text = value.toStdString();
+            if (name == "--first") {
+                options.firstName = text;
+            } else if (name == "--last") {
+                options.lastName = text;
+            } else if (name == "--group") {
+                options.groupName = text;
+            } else if (text.empty()) {
+                error = "--tunnel needs a host";
+                return std::nullopt;
+            } else {
+                options.tunnels.push_back(text);
+            }
+        } else if (name == "--away-after") {
+            if (!takeValue(value)) {
+                return std::nullopt;
+            }
+            bool isNumber = false;
+            const int seconds = value.toInt(&isNumber);
+            if (!isNumber || seconds < 1) {
+                error = "--away-after needs a whole number of seconds, 1 or more";
+                return std::nullopt;
+            }
+            options.awayAfterSeconds = seconds;
+        } else if (name == "--send") {
+            if (i + 2 >= arguments.size()) {
+                error = "--send needs an ADDRESS and a TEXT";
+                return std::nullopt;
+            }
+            options.send.emplace(arguments[i + 1].toStdString(), arguments[i + 2].toStdString());
+            i += 2;
+        } else {
+            error = "unknown argument " + name;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+}  // namespace tollix

@@ -1,0 +1,161 @@
+#include "terminal_peer.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <sstream>
+
+#include "protocol/text.h"
+#include "protocol/text_safety.h"
+
+namespace tollix {
+
+namespace {
+
+const char* PresenceName(PresenceState presence) {
+    switch (presence) {
+        case PresenceState::Online:
+            return "online";
+        case PresenceState::Away:
+            return "away";
+        default:
+            return "offline";
+    }
+}
+
+// How long --send waits to hear its own text back before it disconnects.
+constexpr int kEchoWaitMs = 2000;
+
+}  // namespace
+
+TerminalPeer::TerminalPeer(CTollixApp& app, TerminalOutput& out) : app_(app), out_(out) {
+    connect(&app_.Contacts(), &ContactList::contactUpdated, this,
+            [this](Contact& contact) { PrintContact(contact); });
+    connect(&app_, &CTollixApp::textArrived, this,
+            [this](Contact& contact, const std::string& text, bool outgoing) {
+                const AppSettings& settings = app_.Settings();
+                const std::string name =
+                    outgoing ? std::string(Trim(settings.userFirstName + " " +
+                                                settings.userLastName))
+                             : contact.DisplayName();
+                out_.WriteLine({"text", outgoing ? "out" : "in", contact.address, name, text});
+            });
+    connect(&app_.Alerts(), &AlertService::alertRaised, this,
+            [this](AlertKind, const QString&, const QString& text) {
+                out_.WriteLine({"alert", text.toStdString()});
+            });
+    connect(&app_, &CTollixApp::connectionChanged, this, [this] { PrintState(); });
+}
+
+void TerminalPeer::PrintContact(const Contact& contact) {
+    out_.WriteLine({"contact", contact.address, PresenceName(contact.presence), contact.groupName,
+                    contact.firstName, contact.secondName, contact.client});
+}
+
+void TerminalPeer::PrintState() {
+    const std::string state = app_.IsConnected() ? "connected" : "disconnected";
+    const std::string presence = PresenceName(app_.Presence());
+    if (state + presence != lastState_) {
+        lastState_ = state + presence;
+        out_.WriteLine({"state", state, presence});
+    }
+}
+
+bool TerminalPeer::Execute(const std::string& line) {
+    std::istringstream words(line);
+    std::string command;
+    words >> command;
+    if (command.empty()) {
+        return true;
+    }
+    if (command != "away" && command != "quit") {
+        app_.OnUserActivity();  // whatever the user types is activity
+    }
+    if (command == "send") {
+        std::string arguments;
+        std::getline(words, arguments);
+        Send(arguments);
+    } else if (command == "away") {
+        app_.GoAway();
+    } else if (command == "online") {
+        // OnUserActivity above has brought the user back.
+    } else if (command == "connect") {
+        app_.SetConnected(true);
+    } else if (command == "disconnect") {
+        app_.SetConnected(false);
+    } else if (command == "contacts") {
+        for (const Contact* contact : app_.Contacts().Contacts()) {
+            PrintContact(*contact);
+        }
+        out_.WriteLine({"end"});
+    } else if (command == "stats") {
+        std::istringstream text(app_.BuildStatisticsText(false));
+        for (std::string statsLine; std::getline(text, statsLine);) {
+            out_.WriteLine({"stats", statsLine});
+        }
+        out_.WriteLine({"end"});
+    } else if (command == "quit") {
+        return false;
+    } else {
+        std::fprintf(stderr, "tollix-cli: unknown command '%s' (try --help)\n", command.c_str());
+    }
+    return true;
+}
+
+void TerminalPeer::Send(const std::string& arguments) {
+    const std::string_view rest = Trim(arguments);
+    const std::size_t blank = rest.find_first_of(" \t");
+    if (blank == std::string_view::npos) {
+        std::fputs("tollix-cli: usage: send ADDRESS TEXT\n", stderr);
+        return;
+    }
+    const std::string address(rest.substr(0, blank));
+    app_.SendTextTo(address, MakeTextSafe(Unescape(rest.substr(blank + 1))));
+}
+
+int TerminalPeer::SendOnce(const std::string& address, const std::string& text) {
+    const std::string safe = MakeTextSafe(Unescape(text));
+    if (safe.empty()) {
+        std::fputs("tollix-cli: the text is empty\n", stderr);
+        return 2;
+    }
+    app_.SetConnected(true);
+    if (!app_.IsConnected()) {
+        return 1;
+    }
+    QEventLoop echo;
+    const auto heard = connect(&app_, &CTollixApp::messageRouted, &echo,
+                               [&](const NetMessage& message) {
+                                   if (message.msgType == MSGTYPE_TEXT && message.to == address &&
+                                       app_.IsLocalAddress(message.from)) {
+                                       echo.quit();
+                                   }
+                               });
+    const bool sent = app_.SendTextTo(address, safe);
+    if (sent) {
+        QTimer::singleShot(kEchoWaitMs, &echo, &QEventLoop::quit);
+        echo.exec();
+    }
+    disconnect(heard);
+    app_.SetConnected(false);
+    return sent ? 0 : 1;
+}
+
+std::string TerminalPeer::Unescape(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            const char next = text[i + 1];
+            if (next == 'n' || next == 't' || next == '\\') {
+                result += next == 'n' ? '\n' : next == 't' ? '\t' : '\\';
+                ++i;
+                continue;
+            }
+        }
+        result += text[i];
+    }
+    return result;
+}
+
+}  // namespace tollix

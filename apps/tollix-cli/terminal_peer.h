@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+
+#include "core/tollix_app.h"
+#include "terminal_output.h"
+
+namespace tollix {
+
+// Connects the core to the terminal: runs the commands read from standard input and
+// prints every event of the core as one line.
+class TerminalPeer : public QObject {
+    Q_OBJECT
+
+public:
+    TerminalPeer(CTollixApp& app, TerminalOutput& out);
+
+    // Runs one command line; returns false for `quit`.
+    bool Execute(const std::string& line);
+    // Connects, sends one text, waits until it has been heard back (so that it has been
+    // forwarded into the tunnels), disconnects. Returns the exit status.
+    int SendOnce(const std::string& address, const std::string& text);
+
+    // A command's text with \n, \t and \\ turned into a line break, a TAB and a backslash.
+    static std::string Unescape(std::string_view text);
+
+private:
+    void PrintContact(const Contact& contact);
+    void PrintState();
+    void Send(const std::string& arguments);
+
+    CTollixApp& app_;
+    TerminalOutput& out_;
+    std::string lastState_;
+};
+
+}  // namespace tollix

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QRecursiveMutex>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "protocol/message_codec.h"
+
+namespace tollix {
+
+class SettingsStore;
+
+// One tunnel: the copy at `tunHost` exchanges everything it hears with this one.
+struct TunnelEntry {
+    std::string tunHost;    // host name or dotted address; an empty host is ignored everywhere
+    std::string tunSubnet;  // stored and compared, never set by the program
+    std::int32_t tunId = 0;  // stamped into forwarded messages; 0 is invalid
+};
+
+// Entries are shared so that a walk that is interrupted by a nested event loop (a modal
+// box) keeps its entry alive even if the settings dialog replaces the list meanwhile.
+using TunnelList = std::vector<std::shared_ptr<TunnelEntry>>;
+
+// The persisted user settings, the fixed network constants and the tunnel list.
+struct AppSettings {
+    // The tunnel list holds at most this many entries. Without a bound, datagrams with forged
+    // senders would grow it, and the settings file, without limit, and every learned entry
+    // would then receive a copy of every message.
+    static constexpr std::size_t kMaxTunnels = 256;
+
+    static constexpr std::string_view multicastGroup = "234.5.6.7";
+    static constexpr std::uint16_t multicastPort = 2030;
+    static constexpr std::uint16_t tunnelPort = 2035;
+    static constexpr int multicastTtl = 1;
+    static constexpr int multicastLoopback = 0;
+
+    // Guards `tunnels`; re-entrant because routing can run inside a nested event loop while
+    // a walk of the list holds it.
+    mutable QRecursiveMutex tunnelsLock;
+
+    std::string userFirstName = "unknown";
+    std::string userLastName = "user";
+    std::string userGroupName = "Other Contacts";
+    int guiStickMode = 1;  // 0 left, 1 right
+    int startMinimized = 0;
+    int startWithWindows = 1;
+    int connectOnStartup = 1;
+    int msgSendKey = 1;  // 0 Enter, 1 Ctrl+Enter
+    TunnelList tunnels;
+    int ignoreLocalInterfaces = 0;
+    int trackSystemIdleTime = 1;
+    int awayNotificationTimeout = 300;  // seconds
+    int trayIconAlwaysVisible = 1;
+
+    // True when `host` and `id` are valid and no entry has the same host (ignoring case),
+    // the same non-zero id or the same non-empty subnet (ignoring case).
+    bool IsNewTunnel(const std::string& host, std::int32_t id, const std::string& subnet) const;
+
+    // A new entry for `host` with an empty subnet and a random id.
+    static std::shared_ptr<TunnelEntry> MakeTunnelEntry(const std::string& host);
+
+    // Replaces the defaults with the stored values and appends the stored tunnels, stopping
+    // at the first entry that is missing, invalid or repeats an earlier one.
+    bool LoadSettings(const SettingsStore& store);
+    // Writes every stored value and rewrites the tunnel section.
+    bool SaveSettings(const SettingsStore& store) const;
+
+    UserIdentity Identity() const { return {userFirstName, userLastName, userGroupName}; }
+    std::size_t TunnelCount() const;
+};
+
+}  // namespace tollix

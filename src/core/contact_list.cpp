@@ -1,0 +1,305 @@
+#include "core/contact_list.h"
+
+#include <QMutexLocker>
+#include <algorithm>
+#include <exception>
+
+#include "protocol/body_keys.h"
+
+namespace tollix {
+
+namespace {
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return lower;
+}
+
+PresenceState PresenceOf(int msgType) {
+    switch (msgType) {
+        case MSGTYPE_OFFLINE:
+            return PresenceState::Offline;
+        case MSGTYPE_AWAY:
+            return PresenceState::Away;
+        default:
+            return PresenceState::Online;
+    }
+}
+
+}  // namespace
+
+ContactList::ContactList(QObject* parent) : QAbstractItemModel(parent) {}
+
+ContactList::~ContactList() = default;
+
+void ContactList::OnIncomingMessage(const NetMessage& message) {
+    QMutexLocker lock(&contactsLock_);
+    try {
+        const auto known = contactsByAddress_.find(LowerAscii(message.from));
+        std::unique_ptr<Contact> fresh;
+        Contact* contact = nullptr;
+        std::string oldText;
+        if (known != contactsByAddress_.end()) {
+            contact = known->second.contact;
+            oldText = contact->DisplayName();
+        } else {
+            fresh = std::make_unique<Contact>();
+            contact = fresh.get();
+        }
+
+        std::string body = message.body;
+        contact->firstName = ReadBodyKey(body, body_key::kFirstName);
+        contact->secondName = ReadBodyKey(body, body_key::kSecondName);
+        contact->groupName = ReadBodyKey(body, body_key::kGroup);
+        contact->address = message.from;
+        if (std::string client = ReadBodyKey(body, body_key::kClient); !client.empty()) {
+            contact->client = std::move(client);
+        }
+        if (contact->client.empty()) {
+            contact->client = "unknown";
+        }
+        contact->presence = PresenceOf(message.msgType);
+
+        if (fresh) {
+            if (contact->presence != PresenceState::Offline) {
+                AddContact(std::move(fresh));
+                emit contactUpdated(*contact);
+            }
+        } else if (contact->presence != PresenceState::Offline) {
+            UpdateContact(known->second, oldText);
+            emit contactUpdated(*contact);
+        } else {
+            RemoveContact(known->second, oldText);
+        }
+        emit listChanged();
+    } catch (const std::exception&) {
+        // Out of memory in the middle of an update: the rest of this message is dropped.
+    }
+}
+
+Contact* ContactList::FindContact(std::string_view address) const {
+    const auto found = contactsByAddress_.find(LowerAscii(address));
+    return found == contactsByAddress_.end() ? nullptr : found->second.contact;
+}
+
+QModelIndex ContactList::FindGroupItem(std::string_view name) const {
+    const GroupItem* group = FindGroup(name);
+    return group == nullptr ? QModelIndex() : createIndex(static_cast<int>(group->row), 0, nullptr);
+}
+
+void ContactList::ClearContacts() {
+    QMutexLocker lock(&contactsLock_);
+    std::vector<std::unique_ptr<Contact>> leaving;
+    leaving.reserve(contactsByAddress_.size());
+    beginResetModel();
+    for (const auto& group : groups_) {
+        while (!group->contacts.empty()) {
+            leaving.push_back(std::move(group->contacts.Take(0).contact));
+        }
+    }
+    groups_.clear();
+    contactsByAddress_.clear();
+    groupsByName_.clear();
+    endResetModel();
+    // The list is consistent (and empty) before anyone hears of the departures.
+    for (const auto& contact : leaving) {
+        contact->presence = PresenceState::Offline;
+        emit contactUpdated(*contact);
+    }
+    emit listChanged();
+}
+
+Contact* ContactList::ContactAt(const QModelIndex& index) const {
+    if (!index.isValid() || index.internalPointer() == nullptr) {
+        return nullptr;
+    }
+    const auto* group = static_cast<const GroupItem*>(index.internalPointer());
+    return group->contacts.At(static_cast<std::size_t>(index.row())).contact.get();
+}
+
+QModelIndex ContactList::IndexOf(const Contact& contact) const {
+    const auto found = contactsByAddress_.find(LowerAscii(contact.address));
+    if (found == contactsByAddress_.end() || found->second.contact != &contact) {
+        return {};
+    }
+    GroupItem* group = found->second.group;
+    const std::size_t row = RowOf(*group, contact, contact.DisplayName());
+    return createIndex(static_cast<int>(row), 0, group);
+}
+
+std::vector<const Contact*> ContactList::Contacts() const {
+    std::vector<const Contact*> contacts;
+    contacts.reserve(contactsByAddress_.size());
+    for (const auto& group : groups_) {
+        for (std::size_t row = 0; row < group->contacts.size(); ++row) {
+            contacts.push_back(group->contacts.At(row).contact.get());
+        }
+    }
+    return contacts;
+}
+
+ContactList::GroupItem* ContactList::FindGroup(std::string_view name) const {
+    const auto found = groupsByName_.find(LowerAscii(name));
+    return found == groupsByName_.end() ? nullptr : found->second;
+}
+
+ContactList::GroupItem& ContactList::AddGroup(const std::string& name) {
+    const int row = static_cast<int>(groups_.size());
+    beginInsertRows({}, row, row);
+    auto group = std::make_unique<GroupItem>();
+    group->text = name;
+    group->row = groups_.size();
+    GroupItem& added = *group;
+    groups_.push_back(std::move(group));
+    groupsByName_[LowerAscii(name)] = &added;
+    endInsertRows();
+    return added;
+}
+
+void ContactList::RemoveGroup(GroupItem& group) {
+    const std::size_t row = group.row;
+    beginRemoveRows({}, static_cast<int>(row), static_cast<int>(row));
+    groupsByName_.erase(LowerAscii(group.text));
+    groups_.erase(groups_.begin() + static_cast<std::ptrdiff_t>(row));
+    for (std::size_t i = row; i < groups_.size(); ++i) {
+        groups_[i]->row = i;
+    }
+    endRemoveRows();
+}
+
+std::size_t ContactList::RowOf(const GroupItem& group, const Contact& contact,
+                               const std::string& text) const {
+    return group.contacts.FindRow(ContactItem{text, nullptr}, [&](const ContactItem& item) {
+        return item.contact.get() == &contact;
+    });
+}
+
+void ContactList::AddContact(std::unique_ptr<Contact> contact) {
+    GroupItem* group = FindGroup(contact->groupName);
+    if (group == nullptr) {
+        group = &AddGroup(contact->groupName);
+    }
+    ContactItem item{contact->DisplayName(), std::move(contact)};
+    const int row = static_cast<int>(group->contacts.InsertionRow(item));
+    const QModelIndex parentIndex = createIndex(static_cast<int>(group->row), 0, nullptr);
+    beginInsertRows(parentIndex, row, row);
+    Contact* added = item.contact.get();
+    group->contacts.Insert(std::move(item));
+    contactsByAddress_[LowerAscii(added->address)] = Location{added, group};
+    endInsertRows();
+}
+
+void ContactList::UpdateContact(Location where, const std::string& oldText) {
+    GroupItem& group = *where.group;
+    const QModelIndex parentIndex = createIndex(static_cast<int>(group.row), 0, nullptr);
+    const std::size_t row = RowOf(group, *where.contact, oldText);
+    std::string newText = where.contact->DisplayName();
+    std::size_t finalRow = row;
+    if (newText != oldText) {
+        // Where the item belongs once it has left its old place.
+        const std::size_t insertion = group.contacts.InsertionRow(ContactItem{newText, nullptr});
+        finalRow = insertion > row ? insertion - 1 : insertion;
+        const bool moves = finalRow != row;
+        if (moves) {
+            const int destination = static_cast<int>(finalRow > row ? finalRow + 1 : finalRow);
+            beginMoveRows(parentIndex, static_cast<int>(row), static_cast<int>(row), parentIndex,
+                          destination);
+        }
+        ContactItem item = group.contacts.Take(row);
+        item.text = std::move(newText);
+        group.contacts.Insert(std::move(item));
+        if (moves) {
+            endMoveRows();
+        }
+    }
+    const QModelIndex changed = index(static_cast<int>(finalRow), 0, parentIndex);
+    emit dataChanged(changed, changed);
+}
+
+void ContactList::RemoveContact(Location where, const std::string& oldText) {
+    GroupItem& group = *where.group;
+    const std::size_t row = RowOf(group, *where.contact, oldText);
+    const QModelIndex parentIndex = createIndex(static_cast<int>(group.row), 0, nullptr);
+    beginRemoveRows(parentIndex, static_cast<int>(row), static_cast<int>(row));
+    std::unique_ptr<Contact> leaving = std::move(group.contacts.Take(row).contact);
+    contactsByAddress_.erase(LowerAscii(leaving->address));
+    endRemoveRows();
+    // The item sits under the group it joined, even if the farewell names another one.
+    if (group.contacts.empty()) {
+        RemoveGroup(group);
+    }
+    emit contactUpdated(*leaving);
+}
+
+QModelIndex ContactList::index(int row, int column, const QModelIndex& parent) const {
+    if (row < 0 || column != 0) {
+        return {};
+    }
+    const auto at = static_cast<std::size_t>(row);
+    if (!parent.isValid()) {
+        return at < groups_.size() ? createIndex(row, 0, nullptr) : QModelIndex();
+    }
+    if (parent.internalPointer() != nullptr ||
+        static_cast<std::size_t>(parent.row()) >= groups_.size()) {
+        return {};
+    }
+    GroupItem* group = groups_[static_cast<std::size_t>(parent.row())].get();
+    return at < group->contacts.size() ? createIndex(row, 0, group) : QModelIndex();
+}
+
+QModelIndex ContactList::parent(const QModelIndex& child) const {
+    if (!child.isValid() || child.internalPointer() == nullptr) {
+        return {};
+    }
+    const auto* group = static_cast<const GroupItem*>(child.internalPointer());
+    return createIndex(static_cast<int>(group->row), 0, nullptr);
+}
+
+int ContactList::rowCount(const QModelIndex& parent) const {
+    if (!parent.isValid()) {
+        return static_cast<int>(groups_.size());
+    }
+    if (parent.internalPointer() != nullptr || parent.column() != 0) {
+        return 0;  // contacts have no children
+    }
+    return static_cast<int>(groups_[static_cast<std::size_t>(parent.row())]->contacts.size());
+}
+
+int ContactList::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+QVariant ContactList::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) {
+        return {};
+    }
+    const bool isGroup = index.internalPointer() == nullptr;
+    if (role == IsGroupRole) {
+        return isGroup;
+    }
+    if (isGroup) {
+        const GroupItem& group = *groups_[static_cast<std::size_t>(index.row())];
+        if (role == Qt::DisplayRole) {
+            return QString::fromStdString(group.text);
+        }
+        return role == PictureRole ? QVariant(2) : QVariant();
+    }
+    const auto* group = static_cast<const GroupItem*>(index.internalPointer());
+    const ContactItem& item = group->contacts.At(static_cast<std::size_t>(index.row()));
+    if (role == Qt::DisplayRole) {
+        return QString::fromStdString(item.text);
+    }
+    if (role == PictureRole) {
+        return item.contact->presence == PresenceState::Away ? 1 : 0;
+    }
+    return {};
+}
+
+Qt::ItemFlags ContactList::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+}  // namespace tollix

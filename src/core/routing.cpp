@@ -1,0 +1,154 @@
+// Routing: every message sent and every datagram received passes through here.
+//
+// A copy sends its own messages on the multicast group only (the farewell also through the
+// tunnels) and hears them back like any other datagram. Every new message heard on the
+// group is forwarded through every tunnel except the one it came by; every datagram from a
+// tunnel is sent on the group, where the copy hears it and handles it as new. Duplicate
+// suppression by message ID ends the loops that this could start.
+#include <QMutexLocker>
+#include <exception>
+
+#include "core/tollix_app.h"
+#include "protocol/body_keys.h"
+
+namespace tollix {
+
+bool CTollixApp::Send(NetMessage& message, bool viaMulticast) {
+    if (!viaMulticast) {
+        return SendThroughTunnels(message);
+    }
+    DatagramBuffer buffer;
+    std::size_t length = 0;
+    codec_.Encode(message, buffer, length);
+    if (!multicast_->SendToGroup(buffer.data(), length)) {
+        alerts_.Show("Multicast Failed!");
+        return false;
+    }
+    return true;
+}
+
+bool CTollixApp::SendThroughTunnels(NetMessage& message) {
+    const std::int32_t arrivalTunnel = message.tunnel;
+    bool sentAll = true;
+    QMutexLocker lock(&settings_.tunnelsLock);
+    // By index, re-reading the size: a box shown by a failed send runs a nested event loop
+    // in which routing may append learned tunnels. Each entry is held while it is used.
+    for (std::size_t i = 0; i < settings_.tunnels.size(); ++i) {
+        const std::shared_ptr<TunnelEntry> entry = settings_.tunnels[i];
+        if (entry->tunHost.empty() || entry->tunId == 0 || entry->tunId == arrivalTunnel) {
+            continue;
+        }
+        message.tunnel = entry->tunId;
+        DatagramBuffer buffer;
+        std::size_t length = 0;
+        codec_.Encode(message, buffer, length);
+        if (!tunnel_->SendToHost(entry->tunHost, AppSettings::tunnelPort, buffer.data(),
+                                 length)) {
+            alerts_.Show("Tunneling Failed!");
+            sentAll = false;
+        }
+    }
+    return sentAll;
+}
+
+void CTollixApp::HandleDatagram(std::string_view text, const std::string& senderAddress,
+                                std::uint16_t senderPort, bool fromMulticast) {
+    try {
+        const int length = static_cast<int>(text.size());
+        NetMessage message;
+        if (!codec_.Decode(message, text)) {
+            // Counted, reported and dropped: going on with an empty record would list junk
+            // senders as contacts and relay junk into every tunnel.
+            stats_.Count(CountKind::AllDatagrams, message, length);
+            alerts_.Show("Message decoder Failed!");
+            return;
+        }
+        if (message.from.empty()) {
+            message.from = senderAddress;
+            if (message.fromPort == 0) {
+                message.fromPort = senderPort;
+            }
+        }
+        stats_.Count(CountKind::AllDatagrams, message, length);
+
+        if (!fromMulticast) {
+            // Learn a sender that no tunnel names, within the bound of the list; relay the
+            // datagram to the group in any case.
+            {
+                QMutexLocker lock(&settings_.tunnelsLock);
+                if (settings_.tunnels.size() < AppSettings::kMaxTunnels &&
+                    settings_.IsNewTunnel(senderAddress, -1, {})) {
+                    settings_.tunnels.push_back(AppSettings::MakeTunnelEntry(senderAddress));
+                }
+            }
+            Send(message, /*viaMulticast=*/true);
+            return;
+        }
+        if (recentIds_.Contains(message.id)) {
+            return;
+        }
+        recentIds_.Insert(message.id);
+        RouteNewMessage(message, length);
+    } catch (const std::exception&) {
+        // Out of memory: the rest of this datagram's handling is abandoned.
+    }
+}
+
+void CTollixApp::RouteNewMessage(NetMessage& message, int length) {
+    stats_.Count(CountKind::NewMessages, message, length);
+    Send(message, /*viaMulticast=*/false);
+    if (!IsLocalAddress(message.from)) {
+        contacts_.OnIncomingMessage(message);
+    }
+    if (message.msgType == MSGTYPE_HELLO) {
+        if (!IsLocalAddress(message.from)) {
+            const bool away =
+                settings_.trackSystemIdleTime != 0 && presence_ == PresenceState::Away;
+            BuildAndSend(away ? MSGTYPE_AWAY : MSGTYPE_ONLINE);
+        }
+    } else if (message.msgType == MSGTYPE_TEXT &&
+               (IsLocalAddress(message.to) || IsLocalAddress(message.from))) {
+        OnIncomingText(message);
+    }
+    emit messageRouted(message);
+}
+
+void CTollixApp::OnIncomingText(NetMessage& message) {
+    const std::string text = ReadBodyKey(message.body, body_key::kText);
+    const bool outgoing = IsLocalAddress(message.from);
+    // This copy's own text, heard back, belongs to the conversation with its addressee.
+    Contact* contact = contacts_.FindContact(outgoing ? message.to : message.from);
+    if (contact != nullptr && !text.empty()) {
+        emit textArrived(*contact, text, outgoing);
+    }
+}
+
+bool CTollixApp::BuildAndSend(int type, bool viaMulticast) {
+    NetMessage message;
+    codec_.Build(type, message, {}, settings_.Identity());
+    return Send(message, viaMulticast);
+}
+
+bool CTollixApp::SendTextMessage(int type, const Contact* contact, const std::string& text) {
+    if (type != MSGTYPE_TEXT || contact == nullptr || text.empty()) {
+        return true;
+    }
+    return SendTextTo(contact->address, text);
+}
+
+bool CTollixApp::SendTextTo(const std::string& address, const std::string& text) {
+    if (text.empty()) {
+        return true;
+    }
+    NetMessage message;
+    codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
+    // An envelope of 31999 characters or more would arrive cut and be rejected by every
+    // receiver, without a word to the sender.
+    if (MessageCodec::EnvelopeText(message).size() >= kMaxDatagram - 1) {
+        alerts_.Show("Message is too long!");
+        return false;
+    }
+    return Send(message, /*viaMulticast=*/true);
+}
+
+}  // namespace tollix

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/alert_service.h"
+#include "core/app_settings.h"
+#include "core/clock.h"
+#include "core/contact_list.h"
+#include "core/recent_ids.h"
+#include "core/traffic_stats.h"
+#include "net/channel_events.h"
+#include "net/multicast_channel.h"
+#include "net/tunnel_channel.h"
+#include "protocol/message_codec.h"
+
+namespace tollix {
+
+// The application object without widgets: settings, connection state, both channels, the
+// routing of every message sent and received, the away logic, the traffic counters and
+// the contact list. Everything runs on one thread; a modal alert runs a nested event loop
+// in which datagrams go on arriving, so every operation here may be entered again.
+class CTollixApp : public QObject, public ChannelEvents {
+    Q_OBJECT
+
+public:
+    // With the real multicast and tunnel sockets.
+    explicit CTollixApp(const Clock& clock = SystemClock::Instance(), QObject* parent = nullptr);
+    // With channels of the caller's (tests, benchmarks, fuzzing).
+    CTollixApp(MulticastChannel& multicast, TunnelChannel& tunnel, const Clock& clock,
+               QObject* parent = nullptr);
+    ~CTollixApp() override;
+
+    AppSettings& Settings() { return settings_; }
+    const AppSettings& Settings() const { return settings_; }
+    ContactList& Contacts() { return contacts_; }
+    AlertService& Alerts() { return alerts_; }
+    const TrafficStats& Stats() const { return stats_; }
+    MulticastChannel& Multicast() { return *multicast_; }
+
+    bool IsConnected() const { return connected_; }
+    PresenceState Presence() const { return presence_; }
+
+    // Routing. Send returns false when a failure was reported.
+    bool Send(NetMessage& message, bool viaMulticast);
+    void HandleDatagram(std::string_view text, const std::string& senderAddress,
+                        std::uint16_t senderPort, bool fromMulticast) override;
+    bool SendTextMessage(int type, const Contact* contact, const std::string& text);
+    // A text to an address, listed or not. `text` must already be safe for the envelope.
+    bool SendTextTo(const std::string& address, const std::string& text);
+    bool IsLocalAddress(std::string_view address);
+
+    // Connection control.
+    void SetConnected(bool on);
+    void OnConnect();
+    std::string ReportLastSystemError(bool show);
+
+    // Presence: every observed input calls OnUserActivity; a one-second timer calls
+    // CheckIdle. GoAway switches to away at once (the terminal peer's `away`).
+    void OnUserActivity();
+    void CheckIdle();
+    void GoAway();
+    std::int64_t LastActivityTime() const { return lastActivityTime_; }
+
+    // "Up-time: ...", the counters, the contact and tunnel counts, one line each.
+    std::string BuildStatisticsText(bool lineBreak) const;
+
+    // ChannelEvents: failures reported by the channels.
+    void ReportSystemError(const std::string& text) override;
+    void ReportWarning(const std::string& text) override;
+
+signals:
+    // Connected or presence changed: the connection indicator must be refreshed.
+    void connectionChanged();
+    // A text that concerns this copy, for the conversation with `contact`.
+    void textArrived(tollix::Contact& contact, const std::string& text, bool outgoing);
+    // A new message heard on multicast, after it was forwarded and applied.
+    void messageRouted(const tollix::NetMessage& message);
+
+private:
+    void Initialise();
+    bool BuildAndSend(int type, bool viaMulticast = true);
+    bool SendThroughTunnels(NetMessage& message);
+    void RouteNewMessage(NetMessage& message, int length);
+    void OnIncomingText(NetMessage& message);
+    void SetPresence(PresenceState presence, int announcement);
+
+    const Clock& clock_;
+    AppSettings settings_;
+    TrafficStats stats_;
+    MessageCodec codec_;
+    std::unique_ptr<MulticastChannel> ownedMulticast_;
+    std::unique_ptr<TunnelChannel> ownedTunnel_;
+    MulticastChannel* multicast_ = nullptr;
+    TunnelChannel* tunnel_ = nullptr;
+    bool connected_ = false;
+    PresenceState presence_ = PresenceState::Offline;
+    std::int64_t lastActivityTime_ = 0;
+    RecentIdWindow recentIds_;
+    AlertService alerts_;
+    ContactList contacts_;
+};
+
+}  // namespace tollix

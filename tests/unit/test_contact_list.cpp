@@ -1,0 +1,209 @@
+// The contact list model: what each message does to it, the order of groups and contacts,
+// and the model's consistency under long random sequences (checked by Qt's model tester
+// and against a plain reference).
+#include <QAbstractItemModelTester>
+#include <QtTest>
+#include <map>
+#include <random>
+
+#include "core/contact_list.h"
+#include "fakes.h"
+
+using namespace tollix;
+using namespace tollix::testing;
+
+namespace {
+
+NetMessage From(const std::string& address, int type, const std::string& first,
+                const std::string& last = "", const std::string& group = "Ops",
+                bool withClient = true) {
+    NetMessage message;
+    message.msgType = type;
+    message.from = address;
+    message.body = "|";
+    if (withClient) {
+        message.body += "CLIENT=Tollix v.1.2.0|";
+    }
+    message.body += "FIRSTNAME=" + first + "|SECONDNAME=" + last + "|GROUP=" + group + "|";
+    return message;
+}
+
+// The tree as text: "group[a,b]group2[c]".
+QString Tree(const ContactList& list) {
+    QString tree;
+    for (int g = 0; g < list.rowCount(); ++g) {
+        const QModelIndex group = list.index(g, 0);
+        tree += group.data().toString() + "[";
+        for (int c = 0; c < list.rowCount(group); ++c) {
+            tree += (c ? "," : "") + list.index(c, 0, group).data().toString();
+        }
+        tree += "]";
+    }
+    return tree;
+}
+
+}  // namespace
+
+class ContactListTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void orderOfGroupsAndContacts() {
+        ContactList list;
+        QAbstractItemModelTester tester(&list);
+        list.OnIncomingMessage(From("10.0.0.1", MSGTYPE_ONLINE, "zoe", "", "Ops"));
+        list.OnIncomingMessage(From("10.0.0.2", MSGTYPE_ONLINE, "Ann", "Lee", "Dev"));
+        list.OnIncomingMessage(From("10.0.0.3", MSGTYPE_HELLO, "Zed", "", "ops"));
+        list.OnIncomingMessage(From("10.0.0.4", MSGTYPE_ONLINE, "adam", "", "Ops"));
+        // Groups in creation order, matched without regard to case, spelled as first seen;
+        // contacts byte-wise, capitals first.
+        QCOMPARE(Tree(list), "Ops[Zed,adam,zoe]Dev[Ann Lee]");
+        QCOMPARE(list.ContactCount(), 6);
+        QVERIFY(list.FindGroupItem("DEV").isValid());
+        QCOMPARE(list.FindContact("10.0.0.2")->DisplayName(), "Ann Lee");
+        QCOMPARE(list.index(0, 0).data(ContactList::PictureRole).toInt(), 2);
+        QVERIFY(list.index(0, 0).data(ContactList::IsGroupRole).toBool());
+    }
+
+    void updatesKeepGroupAndReorder() {
+        ContactList list;
+        QAbstractItemModelTester tester(&list);
+        list.OnIncomingMessage(From("10.0.0.1", MSGTYPE_ONLINE, "Bob", "", "Ops"));
+        list.OnIncomingMessage(From("10.0.0.2", MSGTYPE_ONLINE, "Cid", "", "Ops"));
+        list.OnIncomingMessage(From("10.0.0.3", MSGTYPE_AWAY, "Dan", "", "Ops"));
+        const QModelIndex ops = list.FindGroupItem("Ops");
+        QCOMPARE(list.index(2, 0, ops).data(ContactList::PictureRole).toInt(), 1);
+
+        // A rename moves the item; a change of group leaves it where it is.
+        list.OnIncomingMessage(From("10.0.0.1", MSGTYPE_TEXT, "Eve", "", "Dev", false));
+        QCOMPARE(Tree(list), "Ops[Cid,Dan,Eve]");
+        Contact* eve = list.FindContact("10.0.0.1");
+        QCOMPARE(eve->groupName, "Dev");
+        QCOMPARE(eve->client, "Tollix v.1.2.0");  // kept when a message carries none
+        QCOMPARE(list.IndexOf(*eve), list.index(2, 0, ops));
+
+        list.OnIncomingMessage(From("10.0.0.3", MSGTYPE_TEXT, "Dan", "", "Ops", false));
+        QCOMPARE(list.index(1, 0, ops).data(ContactList::PictureRole).toInt(), 0);
+        QCOMPARE(list.FindContact("10.0.0.3")->presence, PresenceState::Online);
+    }
+
+    void farewellsRemoveContactsAndEmptyGroups() {
+        ContactList list;
+        QAbstractItemModelTester tester(&list);
+        std::vector<std::pair<std::string, PresenceState>> updates;
+        connect(&list, &ContactList::contactUpdated, this, [&](Contact& contact) {
+            updates.emplace_back(contact.address, contact.presence);
+        });
+        list.OnIncomingMessage(From("10.0.0.9", MSGTYPE_OFFLINE, "Nobody"));
+        QCOMPARE(list.ContactCount(), 0);
+        QVERIFY(updates.empty());
+
+        list.OnIncomingMessage(From("10.0.0.1", MSGTYPE_ONLINE, "Bob", "", "Ops"));
+        list.OnIncomingMessage(From("10.0.0.2", MSGTYPE_ONLINE, "Cid", "", "Ops"));
+        list.OnIncomingMessage(From("10.0.0.3", MSGTYPE_ONLINE, "Dan", "", "Dev"));
+        list.OnIncomingMessage(From("10.0.0.1", MSGTYPE_OFFLINE, "Bob", "", "Ops"));
+        QCOMPARE(Tree(list), "Ops[Cid]Dev[Dan]");
+        // The farewell of the group's last contact takes the group along, even when it
+        // names another group.
+        list.OnIncomingMessage(From("10.0.0.2", MSGTYPE_OFFLINE, "Cid", "", "Elsewhere"));
+        QCOMPARE(Tree(list), "Dev[Dan]");
+        QCOMPARE(updates.back(), std::make_pair(std::string("10.0.0.2"), PresenceState::Offline));
+
+        list.ClearContacts();
+        QCOMPARE(list.ContactCount(), 0);
+        QCOMPARE(updates.back(), std::make_pair(std::string("10.0.0.3"), PresenceState::Offline));
+    }
+
+    void messagesWithoutNames() {
+        ContactList list;
+        NetMessage bare;
+        bare.msgType = 9;
+        bare.from = "10.0.0.7";
+        list.OnIncomingMessage(bare);
+        QCOMPARE(Tree(list), "[]");
+        const Contact* contact = list.FindContact("10.0.0.7");
+        QCOMPARE(contact->client, "unknown");
+        QCOMPARE(contact->presence, PresenceState::Online);
+        QCOMPARE(contact->DisplayName(), "");
+        QVERIFY(list.FindContact("10.0.0.70") == nullptr);
+    }
+
+    void sortedRowsMatchAReference() {
+        // Enough rows for the chunks to split and empty out again.
+        struct Less {
+            bool operator()(const std::pair<int, int>& a, const std::pair<int, int>& b) const {
+                return a.first < b.first;  // the second member tells equal keys apart
+            }
+        };
+        SortedRows<std::pair<int, int>, Less> rows;
+        std::vector<std::pair<int, int>> reference;
+        std::mt19937 random(11);
+        for (int step = 0; step < 20000; ++step) {
+            if (reference.empty() || random() % 3 != 0) {
+                const std::pair<int, int> value{static_cast<int>(random() % 500), step};
+                const auto place = std::upper_bound(reference.begin(), reference.end(), value, Less{});
+                const auto expectedRow = static_cast<std::size_t>(place - reference.begin());
+                reference.insert(place, value);
+                QCOMPARE(rows.Insert(value), expectedRow);
+            } else {
+                const std::size_t row = random() % reference.size();
+                QCOMPARE(rows.Take(row), reference[row]);
+                reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(row));
+            }
+        }
+        QCOMPARE(rows.size(), reference.size());
+        for (std::size_t row = 0; row < reference.size(); row += 7) {
+            QCOMPARE(rows.At(row), reference[row]);
+            const auto isIt = [&](const std::pair<int, int>& v) { return v == reference[row]; };
+            QCOMPARE(rows.FindRow(reference[row], isIt), row);
+        }
+    }
+
+    void staysConsistentUnderRandomTraffic() {
+        ContactList list;
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::map<std::string, std::pair<std::string, std::string>> reference;  // address -> group, name
+        std::mt19937 random(7);
+        const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+        const std::vector<std::string> names{"al", "Al", "bo", "Bo", "cy", "", "Al x", "al"};
+        for (int step = 0; step < 3000; ++step) {
+            const std::string address = "10.0." + std::to_string(pick(3)) + "." + std::to_string(pick(300));
+            const int types[] = {MSGTYPE_OFFLINE, MSGTYPE_ONLINE, MSGTYPE_AWAY, MSGTYPE_TEXT};
+            const int type = types[pick(4)];
+            const std::string first = names[static_cast<std::size_t>(pick(8))] + std::to_string(pick(40));
+            const std::string group = std::string(1, static_cast<char>('A' + pick(4)));
+            list.OnIncomingMessage(From(address, type, first, "", group));
+            if (type == MSGTYPE_OFFLINE) {
+                reference.erase(address);
+            } else if (!reference.contains(address)) {
+                reference[address] = {group, first};
+            } else {
+                reference[address].second = first;
+            }
+        }
+        // Every contact sits in its first group, every group is in order and holds exactly
+        // the contacts of the reference.
+        QCOMPARE(list.Contacts().size(), reference.size());
+        std::size_t listed = 0;
+        for (int g = 0; g < list.rowCount(); ++g) {
+            const QModelIndex group = list.index(g, 0);
+            QVERIFY(list.rowCount(group) > 0);
+            std::string previous;
+            for (int c = 0; c < list.rowCount(group); ++c) {
+                const QModelIndex item = list.index(c, 0, group);
+                const Contact* contact = list.ContactAt(item);
+                const std::string text = item.data().toString().toStdString();
+                QVERIFY(c == 0 || previous <= text);
+                previous = text;
+                QCOMPARE(text, reference.at(contact->address).second);
+                QCOMPARE(group.data().toString().toStdString(), reference.at(contact->address).first);
+                QCOMPARE(list.IndexOf(*contact), item);
+                ++listed;
+            }
+        }
+        QCOMPARE(listed, reference.size());
+    }
+};
+
+QTEST_GUILESS_MAIN(ContactListTest)
+#include "test_contact_list.moc"

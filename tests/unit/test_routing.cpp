@@ -1,0 +1,249 @@
+// Routing with fake channels: duplicates, forwarding and learning of tunnels, answers to
+// announcements, which texts are shown, and what happens to junk and failures.
+#include <QtTest>
+
+#include "core_harness.h"
+
+using namespace tollix;
+using namespace tollix::testing;
+
+class RoutingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void duplicateIsHandledOnce() {
+        CoreHarness h;
+        h.AddTunnel("10.8.0.1", 11);
+        const std::string hello = Envelope(MSGTYPE_HELLO, 4711);
+        h.FromGroup(hello);
+        h.FromGroup(hello);
+        QCOMPARE(h.app.Contacts().ContactCount(), 2);  // one group, one contact
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{1});
+        QCOMPARE(h.multicast.SentOfType(MSGTYPE_ONLINE).size(), std::size_t{1});
+        QCOMPARE(h.app.Stats().receivedPackets, 2);
+        QCOMPARE(h.app.Stats().receivedBytes, 2 * static_cast<int>(hello.size()));
+        QCOMPARE(h.app.Stats().processedPackets, 1);
+    }
+
+    void recentIdWindowHoldsTheLast100() {
+        CoreHarness h;
+        // The window starts with 100 zeros: ID 0 counts as seen until they are pushed out.
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 0), "10.0.1.1");
+        QCOMPARE(h.app.Stats().processedPackets, 0);
+        for (int id = 1; id <= 100; ++id) {
+            h.FromGroup(Envelope(MSGTYPE_ONLINE, id), "10.0.1.2");
+        }
+        QCOMPARE(h.app.Stats().processedPackets, 100);
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 0), "10.0.1.1");
+        QCOMPARE(h.app.Stats().processedPackets, 101);
+        // IDs 1..100 and 0 have entered: 1 has been pushed out, 2 is still there.
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 2), "10.0.1.2");
+        QCOMPARE(h.app.Stats().processedPackets, 101);
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 1), "10.0.1.2");
+        QCOMPARE(h.app.Stats().processedPackets, 102);
+    }
+
+    void forwardingSkipsArrivalTunnelAndStampsEachCopy() {
+        CoreHarness h;
+        h.AddTunnel("far-one", 11);
+        h.AddTunnel("far-two", 22);
+        h.AddTunnel("no-id", 0);
+        h.AddTunnel("", 33);
+        h.AddTunnel("far-three", 44);
+        NetMessage arrived;
+        MessageCodec().Decode(arrived, Envelope(MSGTYPE_TEXT, 7, "A", "B", "C", "TO=1.2.3.4|TEXT=x"));
+        arrived.from = "10.3.0.1";
+        arrived.fromPort = 2030;
+        arrived.tunnel = 22;  // came in through far-two
+        h.FromGroup(MessageCodec::EnvelopeText(arrived), "10.0.0.20");
+
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{2});
+        QCOMPARE(h.tunnel.sent[0].host, "far-one");
+        QCOMPARE(h.tunnel.sent[0].message.tunnel, 11);
+        QCOMPARE(h.tunnel.sent[1].host, "far-three");
+        QCOMPARE(h.tunnel.sent[1].message.tunnel, 44);
+        for (const auto& copy : h.tunnel.sent) {
+            QCOMPARE(copy.port, std::uint16_t{2035});
+            QCOMPARE(copy.message.id, 7);
+            QCOMPARE(copy.message.from, "10.3.0.1");  // relays keep the originator
+            QCOMPARE(copy.message.to, "1.2.3.4");
+        }
+    }
+
+    void senderFilledInOnlyWhenMissing() {
+        CoreHarness h;
+        h.AddTunnel("far", 11);
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 1), "10.0.0.30", 5555);
+        QCOMPARE(h.tunnel.sent.back().message.from, "10.0.0.30");
+        QCOMPARE(h.tunnel.sent.back().message.fromPort, 5555);
+
+        NetMessage named;
+        MessageCodec().Decode(named, Envelope(MSGTYPE_ONLINE, 2));
+        named.from = "10.3.0.3";  // names its sender, port 0
+        h.FromGroup(MessageCodec::EnvelopeText(named), "10.0.0.30", 5555);
+        QCOMPARE(h.tunnel.sent.back().message.from, "10.3.0.3");
+        QCOMPARE(h.tunnel.sent.back().message.fromPort, 0);
+    }
+
+    void tunnelDatagramIsRelayedAndItsSenderLearned() {
+        CoreHarness h;
+        h.AddTunnel("peer.example", 11);  // a name does not match the sender's address
+        const std::string text = Envelope(MSGTYPE_ONLINE, 9);
+        h.FromTunnel(text, "10.8.0.1", 2035);
+        h.FromTunnel(Envelope(MSGTYPE_ONLINE, 10), "10.8.0.1", 2035);
+
+        const TunnelList& tunnels = h.app.Settings().tunnels;
+        QCOMPARE(tunnels.size(), std::size_t{2});
+        QCOMPARE(tunnels[1]->tunHost, "10.8.0.1");
+        QCOMPARE(tunnels[1]->tunSubnet, "");
+        QVERIFY(tunnels[1]->tunId >= 0 && tunnels[1]->tunId <= 999999);
+        // Relayed to the group, with the sender filled in; shown only once heard back.
+        QCOMPARE(h.multicast.sent.size(), std::size_t{2});
+        QCOMPARE(h.multicast.sent[0].from, "10.8.0.1");
+        QCOMPARE(h.multicast.sent[0].fromPort, 2035);
+        QCOMPARE(h.app.Contacts().ContactCount(), 0);
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{0});
+        QCOMPARE(h.app.Stats().receivedPackets, 2);
+        QCOMPARE(h.app.Stats().processedPackets, 0);
+    }
+
+    void learnedTunnelsAreBounded() {
+        CoreHarness h;
+        for (std::size_t i = 0; i < AppSettings::kMaxTunnels; ++i) {
+            h.FromTunnel(Envelope(MSGTYPE_ONLINE, static_cast<int>(i) + 1),
+                         "10.9." + std::to_string(i / 250) + "." + std::to_string(i % 250));
+        }
+        QCOMPARE(h.app.Settings().tunnels.size(), AppSettings::kMaxTunnels);
+        h.FromTunnel(Envelope(MSGTYPE_ONLINE, 5000), "10.10.0.1");
+        QCOMPARE(h.app.Settings().tunnels.size(), AppSettings::kMaxTunnels);
+        QCOMPARE(h.multicast.sent.back().id, 5000);  // still relayed
+    }
+
+    void announcementsAreAnswered() {
+        CoreHarness h;
+        h.Connect();
+        h.FromGroup(Envelope(MSGTYPE_HELLO, 1), "10.0.0.9");
+        QCOMPARE(h.multicast.sent.size(), std::size_t{1});
+        QCOMPARE(h.multicast.sent[0].msgType, MSGTYPE_ONLINE);
+        QVERIFY(h.multicast.sent[0].body.find("|CLIENT=Tollix v.1.2.0|") != std::string::npos);
+
+        h.app.GoAway();
+        h.multicast.sent.clear();
+        h.FromGroup(Envelope(MSGTYPE_HELLO, 2), "10.0.0.10");
+        QCOMPARE(h.multicast.sent.back().msgType, MSGTYPE_AWAY);
+        h.app.Settings().trackSystemIdleTime = 0;  // away is answered only while tracking
+        h.FromGroup(Envelope(MSGTYPE_HELLO, 3), "10.0.0.11");
+        QCOMPARE(h.multicast.sent.back().msgType, MSGTYPE_ONLINE);
+
+        // The copy's own announcement heard back is forwarded, not answered, not listed.
+        h.AddTunnel("far", 11);
+        h.multicast.sent.clear();
+        h.FromGroup(Envelope(MSGTYPE_HELLO, 4), "10.0.0.5");
+        QCOMPARE(h.multicast.sent.size(), std::size_t{0});
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{1});
+        QVERIFY(h.app.Contacts().FindContact("10.0.0.5") == nullptr);
+    }
+
+    void textsAreShownOnlyWhenTheyConcernThisCopy() {
+        CoreHarness h;
+        const auto text = [](int id, const std::string& to, const std::string& words) {
+            return Envelope(MSGTYPE_TEXT, id, "Bob", "Brown", "Ops", "TO=" + to + "|TEXT=" + words);
+        };
+        h.FromGroup(text(1, "10.0.0.5", "for me"), "10.0.0.9");
+        h.FromGroup(text(2, "10.0.0.77", "for another"), "10.0.0.9");
+        h.FromGroup(text(3, "10.0.0.5", ""), "10.0.0.9");
+        QCOMPARE(h.texts.size(), std::size_t{1});
+        QCOMPARE(h.texts[0].contactAddress, "10.0.0.9");
+        QCOMPARE(h.texts[0].text, "for me");
+        QVERIFY(!h.texts[0].outgoing);
+        QCOMPARE(h.app.Contacts().FindContact("10.0.0.9")->presence, PresenceState::Online);
+        QCOMPARE(h.app.Contacts().FindContact("10.0.0.9")->client, "unknown");
+
+        // This copy's own text heard back goes to the addressee's conversation, outgoing;
+        // with the addressee not listed it is not shown.
+        h.FromGroup(text(4, "10.0.0.9", "mine"), "10.0.0.5");
+        h.FromGroup(text(5, "10.0.0.99", "to a stranger"), "10.0.0.5");
+        QCOMPARE(h.texts.size(), std::size_t{2});
+        QCOMPARE(h.texts[1].contactAddress, "10.0.0.9");
+        QCOMPARE(h.texts[1].text, "mine");
+        QVERIFY(h.texts[1].outgoing);
+    }
+
+    void undecodableDatagramIsCountedReportedAndDropped() {
+        CoreHarness h;
+        h.AddTunnel("far", 11);
+        for (int i = 0; i < 101; ++i) {  // push the initial zeros out of the window
+            h.FromGroup(Envelope(MSGTYPE_ONLINE, 1000 + i), "10.0.0.9");
+        }
+        h.tunnel.sent.clear();
+        const int contacts = h.app.Contacts().ContactCount();
+        h.FromGroup("junk", "10.0.0.66");
+        h.FromTunnel("<<<|no end", "10.7.7.7");
+        QCOMPARE(h.app.Stats().receivedPackets, 103);
+        QCOMPARE(h.app.Stats().receivedBytes - h.app.Stats().processedBytes, 4 + 10);
+        QCOMPARE(h.alerts, std::vector<std::string>{"Message decoder Failed!"});  // once in 30 s
+        QCOMPARE(h.app.Contacts().ContactCount(), contacts);
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{0});
+        QCOMPARE(h.app.Settings().tunnels.size(), std::size_t{1});
+        QCOMPARE(h.multicast.sent.size(), std::size_t{0});
+    }
+
+    void sendingTexts() {
+        CoreHarness h;
+        h.Connect();
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 1), "10.0.0.9");
+        h.multicast.sent.clear();
+        Contact* bob = h.app.Contacts().FindContact("10.0.0.9");
+        QVERIFY(h.app.SendTextMessage(MSGTYPE_TEXT, bob, ""));
+        QVERIFY(h.app.SendTextMessage(MSGTYPE_ONLINE, bob, "x"));
+        QVERIFY(h.app.SendTextMessage(MSGTYPE_TEXT, nullptr, "x"));
+        QCOMPARE(h.multicast.sent.size(), std::size_t{0});
+
+        h.AddTunnel("far", 11);
+        QVERIFY(h.app.SendTextMessage(MSGTYPE_TEXT, bob, "hi\nthere"));
+        QCOMPARE(h.multicast.sent.size(), std::size_t{1});
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{0});  // tunnels get it when heard back
+        QCOMPARE(h.multicast.sent[0].to, "10.0.0.9");
+        QCOMPARE(h.multicast.sent[0].body,
+                 "|FIRSTNAME=unknown|SECONDNAME=user|GROUP=Other Contacts|TEXT=hi\nthere|");
+
+        // An envelope that would not arrive whole is not sent at all.
+        QVERIFY(!h.app.SendTextMessage(MSGTYPE_TEXT, bob, std::string(32000, 'x')));
+        QCOMPARE(h.multicast.sent.size(), std::size_t{1});
+        QCOMPARE(h.alerts, std::vector<std::string>{"Message is too long!"});
+    }
+
+    void sendFailuresAreReportedAndTheWalkGoesOn() {
+        CoreHarness h;
+        h.AddTunnel("down", 11);
+        h.AddTunnel("up", 22);
+        h.tunnel.failingHosts = {"down"};
+        h.multicast.sendSucceeds = false;
+        NetMessage message;
+        MessageCodec().Decode(message, Envelope(MSGTYPE_ONLINE, 5));
+        QVERIFY(!h.app.Send(message, true));
+        QVERIFY(!h.app.Send(message, false));
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{2});
+        QCOMPARE(h.alerts, (std::vector<std::string>{"Multicast Failed!", "Tunneling Failed!"}));
+    }
+
+    void walkSurvivesTunnelsLearnedMeanwhile() {
+        // A box shown during the walk runs a nested event loop; routing learns new tunnels
+        // there. The walk must go on over the grown list.
+        CoreHarness h;
+        h.AddTunnel("first", 11);
+        int nested = 0;
+        h.tunnel.duringSend = [&](const std::string& host) {
+            if (host == "first" && nested++ == 0) {
+                h.FromTunnel(Envelope(MSGTYPE_ONLINE, 77), "10.8.8.8");
+            }
+        };
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 76), "10.0.0.9");
+        QCOMPARE(h.app.Settings().tunnels.size(), std::size_t{2});
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{2});
+        QCOMPARE(h.tunnel.sent[1].host, "10.8.8.8");
+    }
+};
+
+QTEST_GUILESS_MAIN(RoutingTest)
+#include "test_routing.moc"

@@ -1,0 +1,179 @@
+// The settings store on real files in a temporary folder: defaults, value names as every
+// copy stores them, the tunnel list's loading rules and round trips.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "core/app_settings.h"
+#include "core/settings_store.h"
+
+using namespace tollix;
+
+namespace {
+
+QString ReadFile(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+void WriteFile(const QString& path, const QString& text) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(text.toUtf8());
+}
+
+QStringList Hosts(const AppSettings& settings) {
+    QStringList hosts;
+    for (const auto& entry : settings.tunnels) {
+        hosts << QString::fromStdString(entry->tunHost);
+    }
+    return hosts;
+}
+
+}  // namespace
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    SettingsStore Store() const { return SettingsStore(dir_.path()); }
+
+private slots:
+    void init() { QFile::remove(Store().FilePath()); }
+
+    void emptyStoreGivesDefaultsAndSaveWritesEveryValue() {
+        AppSettings settings;
+        QVERIFY(settings.LoadSettings(Store()));
+        QCOMPARE(settings.userFirstName, "unknown");
+        QCOMPARE(settings.userLastName, "user");
+        QCOMPARE(settings.userGroupName, "Other Contacts");
+        QCOMPARE(settings.guiStickMode, 1);
+        QCOMPARE(settings.startWithWindows, 1);
+        QCOMPARE(settings.awayNotificationTimeout, 300);
+        QVERIFY(settings.tunnels.empty());
+
+        QVERIFY(settings.SaveSettings(Store()));
+        QCOMPARE(Store().FilePath(), dir_.path() + "/Quardell/Tollix.conf");
+        QSettings saved(Store().FilePath(), QSettings::IniFormat);
+        saved.beginGroup("settings");
+        QCOMPARE(saved.childKeys().size(), 12);
+        QCOMPARE(saved.value("start with Windows").toInt(), 1);
+        QCOMPARE(saved.value("AWAY notification timeout").toInt(), 300);
+        QCOMPARE(saved.value("user group name").toString(), "Other Contacts");
+    }
+
+    void valuesSurviveARoundTrip() {
+        AppSettings settings;
+        settings.userFirstName = " Ann ";  // stored exactly as typed
+        settings.userLastName = "Lee, Jr.";
+        settings.userGroupName = "Dév";
+        settings.guiStickMode = 0;
+        settings.msgSendKey = 0;
+        settings.ignoreLocalInterfaces = 1;
+        settings.awayNotificationTimeout = 90;
+        settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"far", "net", 17}));
+        settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"", "", 5}));
+        settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"10.1.2.3", "", 18}));
+        QVERIFY(settings.SaveSettings(Store()));
+
+        AppSettings loaded;
+        QVERIFY(loaded.LoadSettings(Store()));
+        QCOMPARE(loaded.userFirstName, " Ann ");
+        QCOMPARE(loaded.userLastName, "Lee, Jr.");
+        QCOMPARE(loaded.userGroupName, "Dév");
+        QCOMPARE(loaded.guiStickMode, 0);
+        QCOMPARE(loaded.msgSendKey, 0);
+        QCOMPARE(loaded.ignoreLocalInterfaces, 1);
+        QCOMPARE(loaded.awayNotificationTimeout, 90);
+        // The entry without a host is skipped and uses up no number.
+        QCOMPARE(Hosts(loaded), QStringList({"far", "10.1.2.3"}));
+        QCOMPARE(loaded.tunnels[0]->tunSubnet, "net");
+        QCOMPARE(loaded.tunnels[1]->tunId, 18);
+
+        // Value names carry a space before the field name.
+        const QString file = ReadFile(Store().FilePath());
+        QVERIFY(file.contains("tunnel_0%20tunHost=far"));
+        QVERIFY(file.contains("tunnel_1%20tunId=18"));
+        QVERIFY(file.contains("user%20first%20name=\" Ann \""));
+    }
+
+    void loadingStopsAtTheFirstBadTunnel_data() {
+        QTest::addColumn<QString>("tunnels");
+        QTest::addColumn<QStringList>("loaded");
+        const QString first = "tunnel_0%20tunHost=a\ntunnel_0%20tunId=1\n";
+        QTest::newRow("gap after 1") << first + "tunnel_1%20tunHost=b\ntunnel_1%20tunId=2\n"
+                                                "tunnel_3%20tunHost=d\ntunnel_3%20tunId=4\n"
+                                     << QStringList({"a", "b"});
+        QTest::newRow("id 0") << first + "tunnel_1%20tunHost=b\ntunnel_1%20tunId=0\n"
+                                         "tunnel_2%20tunHost=c\ntunnel_2%20tunId=3\n"
+                              << QStringList({"a"});
+        QTest::newRow("id missing") << first + "tunnel_1%20tunHost=b\n" << QStringList({"a"});
+        QTest::newRow("host in other case") << first + "tunnel_1%20tunHost=A\ntunnel_1%20tunId=2\n"
+                                            << QStringList({"a"});
+        QTest::newRow("same id") << first + "tunnel_1%20tunHost=b\ntunnel_1%20tunId=1\n"
+                                 << QStringList({"a"});
+        QTest::newRow("same subnet") << "tunnel_0%20tunHost=a\ntunnel_0%20tunId=1\n"
+                                        "tunnel_0%20tunSubnet=net\ntunnel_1%20tunHost=b\n"
+                                        "tunnel_1%20tunId=2\ntunnel_1%20tunSubnet=NET\n"
+                                     << QStringList({"a"});
+        QTest::newRow("empty host first") << "tunnel_0%20tunId=1\n" << QStringList();
+    }
+    void loadingStopsAtTheFirstBadTunnel() {
+        QFETCH(QString, tunnels);
+        QFETCH(QStringList, loaded);
+        WriteFile(Store().FilePath(), "[tunnels]\n" + tunnels);
+        AppSettings settings;
+        settings.LoadSettings(Store());
+        QCOMPARE(Hosts(settings), loaded);
+
+        // The next save keeps only what was loaded.
+        settings.SaveSettings(Store());
+        AppSettings again;
+        again.LoadSettings(Store());
+        QCOMPARE(Hosts(again), loaded);
+        QVERIFY(!ReadFile(Store().FilePath()).contains("tunnel_3"));
+    }
+
+    void unreadableNumbersKeepTheirDefaults() {
+        WriteFile(Store().FilePath(),
+                  "[settings]\ngui%20stick%20mode=left\nmsg%20send%20key=0\n");
+        AppSettings settings;
+        settings.LoadSettings(Store());
+        QCOMPARE(settings.guiStickMode, 1);
+        QCOMPARE(settings.msgSendKey, 0);
+    }
+
+    void tunnelListIsBounded() {
+        QString tunnels = "[tunnels]\n";
+        for (int n = 0; n < 300; ++n) {
+            tunnels += QString("tunnel_%1%20tunHost=h%1\ntunnel_%1%20tunId=%2\n").arg(n).arg(n + 1);
+        }
+        WriteFile(Store().FilePath(), tunnels);
+        AppSettings settings;
+        settings.LoadSettings(Store());
+        QCOMPARE(settings.tunnels.size(), AppSettings::kMaxTunnels);
+    }
+
+    void newTunnelTests() {
+        AppSettings settings;
+        settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"Far", "net", 7}));
+        settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"", "", 9}));
+        QVERIFY(!settings.IsNewTunnel("", 1, ""));
+        QVERIFY(!settings.IsNewTunnel("x", 0, ""));
+        QVERIFY(!settings.IsNewTunnel("far", 1, ""));
+        QVERIFY(!settings.IsNewTunnel("x", 7, ""));
+        QVERIFY(!settings.IsNewTunnel("x", 1, "NET"));
+        QVERIFY(settings.IsNewTunnel("x", 9, ""));  // the entry without a host is ignored
+        QVERIFY(settings.IsNewTunnel("x", -1, ""));
+        const auto made = AppSettings::MakeTunnelEntry("h");
+        QCOMPARE(made->tunHost, "h");
+        QCOMPARE(made->tunSubnet, "");
+        QVERIFY(made->tunId >= 0 && made->tunId <= 999999);
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "test_settings.moc"
