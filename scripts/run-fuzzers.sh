@@ -8,8 +8,9 @@ seconds=$2
 findings="$dir/findings"
 mkdir -p "$findings"
 for target in "$dir"/*-fuzzer; do
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
-    corpus="$dir/corpus-$name"
+    corpus="$dir/corpus/$name"
     mkdir -p "$corpus"
     echo "fuzz: $name for ${seconds}s"
     seeds="$(dirname "$0")/../tests/fuzz/seeds"

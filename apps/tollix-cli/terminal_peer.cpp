@@ -35,9 +35,9 @@ TerminalPeer::TerminalPeer(CTollixApp& app, TerminalOutput& out) : app_(app), ou
             [this](Contact& contact, const std::string& text, bool outgoing) {
                 const AppSettings& settings = app_.Settings();
                 const std::string name =
-                    outgoing ? std::string(Trim(settings.userFirstName + " " +
-                                                settings.userLastName))
-                             : contact.DisplayName();
+                    outgoing
+                        ? std::string(Trim(settings.userFirstName + " " + settings.userLastName))
+                        : contact.DisplayName();
                 out_.WriteLine({"text", outgoing ? "out" : "in", contact.address, name, text});
             });
     connect(&app_.Alerts(), &AlertService::alertRaised, this,
@@ -68,8 +68,9 @@ bool TerminalPeer::Execute(const std::string& line) {
     if (command.empty()) {
         return true;
     }
-    if (command != "away" && command != "quit") {
-        app_.OnUserActivity();  // whatever the user types is activity
+    // Sending and coming back are the user's activity; queries leave the presence alone.
+    if (command == "send" || command == "online" || command == "connect") {
+        app_.OnUserActivity();
     }
     if (command == "send") {
         std::string arguments;
@@ -124,13 +125,13 @@ int TerminalPeer::SendOnce(const std::string& address, const std::string& text) 
         return 1;
     }
     QEventLoop echo;
-    const auto heard = connect(&app_, &CTollixApp::messageRouted, &echo,
-                               [&](const NetMessage& message) {
-                                   if (message.msgType == MSGTYPE_TEXT && message.to == address &&
-                                       app_.IsLocalAddress(message.from)) {
-                                       echo.quit();
-                                   }
-                               });
+    const auto heard =
+        connect(&app_, &CTollixApp::messageRouted, &echo, [&](const NetMessage& message) {
+            if (message.msgType == MSGTYPE_TEXT && message.to == address &&
+                app_.IsLocalAddress(message.from)) {
+                echo.quit();
+            }
+        });
     const bool sent = app_.SendTextTo(address, safe);
     if (sent) {
         QTimer::singleShot(kEchoWaitMs, &echo, &QEventLoop::quit);

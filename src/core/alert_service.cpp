@@ -31,10 +31,9 @@ void AlertService::LogSurplus(const std::string& text, const char* reason) {
     if (surplusLog_ == nullptr) {
         return;
     }
-    const QByteArray stamp =
-        QDateTime::currentDateTime().toString(Qt::ISODate).toLocal8Bit();
-    std::fprintf(surplusLog_, "%s tollix: alert not shown (%s): %s\n", stamp.constData(),
-                 reason, text.c_str());
+    const QByteArray stamp = QDateTime::currentDateTime().toString(Qt::ISODate).toLocal8Bit();
+    std::fprintf(surplusLog_, "%s tollix: alert not shown (%s): %s\n", stamp.constData(), reason,
+                 text.c_str());
     std::fflush(surplusLog_);
 }
 

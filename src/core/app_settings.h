@@ -16,8 +16,8 @@ class SettingsStore;
 
 // One tunnel: the copy at `tunHost` exchanges everything it hears with this one.
 struct TunnelEntry {
-    std::string tunHost;    // host name or dotted address; an empty host is ignored everywhere
-    std::string tunSubnet;  // stored and compared, never set by the program
+    std::string tunHost;     // host name or dotted address; an empty host is ignored everywhere
+    std::string tunSubnet;   // stored and compared, never set by the program
     std::int32_t tunId = 0;  // stamped into forwarded messages; 0 is invalid
 };
 

@@ -29,6 +29,15 @@ PresenceState PresenceOf(int msgType) {
     }
 }
 
+// Stores `value` and notes whether that changed anything.
+template <typename T>
+void Store(T& field, T value, bool& changed) {
+    if (field != value) {
+        field = std::move(value);
+        changed = true;
+    }
+}
+
 }  // namespace
 
 ContactList::ContactList(QObject* parent) : QAbstractItemModel(parent) {}
@@ -50,18 +59,19 @@ void ContactList::OnIncomingMessage(const NetMessage& message) {
             contact = fresh.get();
         }
 
+        bool changed = false;
         std::string body = message.body;
-        contact->firstName = ReadBodyKey(body, body_key::kFirstName);
-        contact->secondName = ReadBodyKey(body, body_key::kSecondName);
-        contact->groupName = ReadBodyKey(body, body_key::kGroup);
+        Store(contact->firstName, ReadBodyKey(body, body_key::kFirstName), changed);
+        Store(contact->secondName, ReadBodyKey(body, body_key::kSecondName), changed);
+        Store(contact->groupName, ReadBodyKey(body, body_key::kGroup), changed);
         contact->address = message.from;
         if (std::string client = ReadBodyKey(body, body_key::kClient); !client.empty()) {
-            contact->client = std::move(client);
+            Store(contact->client, std::move(client), changed);
         }
         if (contact->client.empty()) {
             contact->client = "unknown";
         }
-        contact->presence = PresenceOf(message.msgType);
+        Store(contact->presence, PresenceOf(message.msgType), changed);
 
         if (fresh) {
             if (contact->presence != PresenceState::Offline) {
@@ -69,8 +79,10 @@ void ContactList::OnIncomingMessage(const NetMessage& message) {
                 emit contactUpdated(*contact);
             }
         } else if (contact->presence != PresenceState::Offline) {
-            UpdateContact(known->second, oldText);
-            emit contactUpdated(*contact);
+            if (changed) {
+                UpdateContact(known->second, oldText);
+                emit contactUpdated(*contact);
+            }
         } else {
             RemoveContact(known->second, oldText);
         }

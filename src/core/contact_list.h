@@ -40,7 +40,9 @@ public:
     QModelIndex FindGroupItem(std::string_view name) const;
     void ClearContacts();
     // Items in the tree, group items included: one group with two contacts counts 3.
-    int ContactCount() const { return static_cast<int>(groups_.size() + contactsByAddress_.size()); }
+    int ContactCount() const {
+        return static_cast<int>(groups_.size() + contactsByAddress_.size());
+    }
 
     // The contact an item carries, or nullptr for a group item.
     Contact* ContactAt(const QModelIndex& index) const;
@@ -56,8 +58,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 signals:
-    // A contact was added or changed; with presence Offline it is leaving and is destroyed
-    // right after the signal.
+    // A contact was added or its details changed; with presence Offline it is leaving and
+    // is destroyed right after the signal.
     void contactUpdated(tollix::Contact& contact);
     // After every update or clearing of the list.
     void listChanged();
@@ -85,7 +87,8 @@ private:
     GroupItem* FindGroup(std::string_view name) const;
     GroupItem& AddGroup(const std::string& name);
     void RemoveGroup(GroupItem& group);
-    std::size_t RowOf(const GroupItem& group, const Contact& contact, const std::string& text) const;
+    std::size_t RowOf(const GroupItem& group, const Contact& contact,
+                      const std::string& text) const;
     void AddContact(std::unique_ptr<Contact> contact);
     void UpdateContact(Location where, const std::string& oldText);
     void RemoveContact(Location where, const std::string& oldText);

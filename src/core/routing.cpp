@@ -42,8 +42,7 @@ bool CTollixApp::SendThroughTunnels(NetMessage& message) {
         DatagramBuffer buffer;
         std::size_t length = 0;
         codec_.Encode(message, buffer, length);
-        if (!tunnel_->SendToHost(entry->tunHost, AppSettings::tunnelPort, buffer.data(),
-                                 length)) {
+        if (!tunnel_->SendToHost(entry->tunHost, AppSettings::tunnelPort, buffer.data(), length)) {
             alerts_.Show("Tunneling Failed!");
             sentAll = false;
         }

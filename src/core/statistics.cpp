@@ -54,8 +54,8 @@ std::string CTollixApp::BuildStatisticsText(bool lineBreak) const {
         return label + std::to_string(packets) + "(" + std::to_string(bytes) + ")" + separator;
     };
     return "Up-time: " + FormatTimeSpan(clock_.Now() - stats_.startTime, "%Dd:%Hh:%Mm:%Ss") +
-           separator + line("Received packets(bytes): ", stats_.receivedPackets,
-                            stats_.receivedBytes) +
+           separator +
+           line("Received packets(bytes): ", stats_.receivedPackets, stats_.receivedBytes) +
            line("Processed packets(bytes): ", stats_.processedPackets, stats_.processedBytes) +
            line("Message packets(bytes): ", stats_.messagePackets, stats_.messageBytes) +
            "Contacts amount: " + std::to_string(contacts_.ContactCount()) + separator +

@@ -3,8 +3,8 @@
 #include <QtTest>
 
 #include "core/statistics.h"
-#include "net/system_error.h"
 #include "core_harness.h"
+#include "net/system_error.h"
 
 using namespace tollix;
 using namespace tollix::testing;
@@ -147,7 +147,8 @@ private slots:
         QTest::newRow("59 s") << qint64{59} << upTime << "0d:00h:00m:59s";
         QTest::newRow("1d 2h 3m 4s") << qint64{93784} << upTime << "1d:02h:03m:04s";
         QTest::newRow("100 days") << qint64{8640000} << upTime << "100d:00h:00m:00s";
-        QTest::newRow("percent and unknown") << qint64{61} << "%%%M%x!%" << "%01!%";
+        QTest::newRow("percent and unknown") << qint64{61} << "%%%M%x!%"
+                                             << "%01!%";
     }
     void formatTimeSpan() {
         QFETCH(qint64, seconds);

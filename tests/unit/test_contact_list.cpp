@@ -82,18 +82,21 @@ private slots:
         QCOMPARE(eve->client, "Tollix v.1.2.0");  // kept when a message carries none
         QCOMPARE(list.IndexOf(*eve), list.index(2, 0, ops));
 
+        int updates = 0;
+        connect(&list, &ContactList::contactUpdated, this, [&] { ++updates; });
         list.OnIncomingMessage(From("10.0.0.3", MSGTYPE_TEXT, "Dan", "", "Ops", false));
         QCOMPARE(list.index(1, 0, ops).data(ContactList::PictureRole).toInt(), 0);
         QCOMPARE(list.FindContact("10.0.0.3")->presence, PresenceState::Online);
+        list.OnIncomingMessage(From("10.0.0.3", MSGTYPE_ONLINE, "Dan", "", "Ops"));
+        QCOMPARE(updates, 1);  // the second message changed nothing
     }
 
     void farewellsRemoveContactsAndEmptyGroups() {
         ContactList list;
         QAbstractItemModelTester tester(&list);
         std::vector<std::pair<std::string, PresenceState>> updates;
-        connect(&list, &ContactList::contactUpdated, this, [&](Contact& contact) {
-            updates.emplace_back(contact.address, contact.presence);
-        });
+        connect(&list, &ContactList::contactUpdated, this,
+                [&](Contact& contact) { updates.emplace_back(contact.address, contact.presence); });
         list.OnIncomingMessage(From("10.0.0.9", MSGTYPE_OFFLINE, "Nobody"));
         QCOMPARE(list.ContactCount(), 0);
         QVERIFY(updates.empty());
@@ -141,7 +144,8 @@ private slots:
         for (int step = 0; step < 20000; ++step) {
             if (reference.empty() || random() % 3 != 0) {
                 const std::pair<int, int> value{static_cast<int>(random() % 500), step};
-                const auto place = std::upper_bound(reference.begin(), reference.end(), value, Less{});
+                const auto place =
+                    std::upper_bound(reference.begin(), reference.end(), value, Less{});
                 const auto expectedRow = static_cast<std::size_t>(place - reference.begin());
                 reference.insert(place, value);
                 QCOMPARE(rows.Insert(value), expectedRow);
@@ -161,16 +165,22 @@ private slots:
 
     void staysConsistentUnderRandomTraffic() {
         ContactList list;
-        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        std::map<std::string, std::pair<std::string, std::string>> reference;  // address -> group, name
+        QAbstractItemModelTester tester(&list,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::map<std::string, std::pair<std::string, std::string>>
+            reference;  // address -> group, name
         std::mt19937 random(7);
-        const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+        const auto pick = [&](int n) {
+            return std::uniform_int_distribution<int>(0, n - 1)(random);
+        };
         const std::vector<std::string> names{"al", "Al", "bo", "Bo", "cy", "", "Al x", "al"};
         for (int step = 0; step < 3000; ++step) {
-            const std::string address = "10.0." + std::to_string(pick(3)) + "." + std::to_string(pick(300));
+            const std::string address =
+                "10.0." + std::to_string(pick(3)) + "." + std::to_string(pick(300));
             const int types[] = {MSGTYPE_OFFLINE, MSGTYPE_ONLINE, MSGTYPE_AWAY, MSGTYPE_TEXT};
             const int type = types[pick(4)];
-            const std::string first = names[static_cast<std::size_t>(pick(8))] + std::to_string(pick(40));
+            const std::string first =
+                names[static_cast<std::size_t>(pick(8))] + std::to_string(pick(40));
             const std::string group = std::string(1, static_cast<char>('A' + pick(4)));
             list.OnIncomingMessage(From(address, type, first, "", group));
             if (type == MSGTYPE_OFFLINE) {
@@ -196,7 +206,8 @@ private slots:
                 QVERIFY(c == 0 || previous <= text);
                 previous = text;
                 QCOMPARE(text, reference.at(contact->address).second);
-                QCOMPARE(group.data().toString().toStdString(), reference.at(contact->address).first);
+                QCOMPARE(group.data().toString().toStdString(),
+                         reference.at(contact->address).first);
                 QCOMPARE(list.IndexOf(*contact), item);
                 ++listed;
             }

@@ -51,7 +51,8 @@ private slots:
         h.AddTunnel("", 33);
         h.AddTunnel("far-three", 44);
         NetMessage arrived;
-        MessageCodec().Decode(arrived, Envelope(MSGTYPE_TEXT, 7, "A", "B", "C", "TO=1.2.3.4|TEXT=x"));
+        MessageCodec().Decode(arrived,
+                              Envelope(MSGTYPE_TEXT, 7, "A", "B", "C", "TO=1.2.3.4|TEXT=x"));
         arrived.from = "10.3.0.1";
         arrived.fromPort = 2030;
         arrived.tunnel = 22;  // came in through far-two

@@ -104,11 +104,13 @@ private slots:
         QTest::addColumn<QString>("tunnels");
         QTest::addColumn<QStringList>("loaded");
         const QString first = "tunnel_0%20tunHost=a\ntunnel_0%20tunId=1\n";
-        QTest::newRow("gap after 1") << first + "tunnel_1%20tunHost=b\ntunnel_1%20tunId=2\n"
-                                                "tunnel_3%20tunHost=d\ntunnel_3%20tunId=4\n"
+        QTest::newRow("gap after 1") << first +
+                                            "tunnel_1%20tunHost=b\ntunnel_1%20tunId=2\n"
+                                            "tunnel_3%20tunHost=d\ntunnel_3%20tunId=4\n"
                                      << QStringList({"a", "b"});
-        QTest::newRow("id 0") << first + "tunnel_1%20tunHost=b\ntunnel_1%20tunId=0\n"
-                                         "tunnel_2%20tunHost=c\ntunnel_2%20tunId=3\n"
+        QTest::newRow("id 0") << first +
+                                     "tunnel_1%20tunHost=b\ntunnel_1%20tunId=0\n"
+                                     "tunnel_2%20tunHost=c\ntunnel_2%20tunId=3\n"
                               << QStringList({"a"});
         QTest::newRow("id missing") << first + "tunnel_1%20tunHost=b\n" << QStringList({"a"});
         QTest::newRow("host in other case") << first + "tunnel_1%20tunHost=A\ntunnel_1%20tunId=2\n"
@@ -138,8 +140,7 @@ private slots:
     }
 
     void unreadableNumbersKeepTheirDefaults() {
-        WriteFile(Store().FilePath(),
-                  "[settings]\ngui%20stick%20mode=left\nmsg%20send%20key=0\n");
+        WriteFile(Store().FilePath(), "[settings]\ngui%20stick%20mode=left\nmsg%20send%20key=0\n");
         AppSettings settings;
         settings.LoadSettings(Store());
         QCOMPARE(settings.guiStickMode, 1);

@@ -1,5 +1,5 @@
-// Datagram reception on real UDP sockets over 127.0.0.1: what reaches the receiver, and
-// what is dropped.
+// Datagram channels on real UDP sockets over 127.0.0.1: what reaches the receiver, what
+// is dropped, and how the tunnel channel sends and fails.
 #include <arpa/inet.h>
 
 #include <QtTest>
@@ -7,6 +7,7 @@
 
 #include "net/system_error.h"
 #include "net/udp_socket.h"
+#include "net/unicast_socket.h"
 
 using namespace tollix;
 
@@ -24,6 +25,27 @@ sockaddr_in Loopback(std::uint16_t port) {
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return address;
+}
+
+// Records what a channel hands to its owner.
+struct RecordingEvents : ChannelEvents {
+    std::vector<Arrival> datagrams;
+    std::vector<bool> fromMulticast;
+    std::vector<std::string> systemErrors;
+    void HandleDatagram(std::string_view text, const std::string& address, std::uint16_t port,
+                        bool multicast) override {
+        datagrams.push_back({std::string(text), address, port});
+        fromMulticast.push_back(multicast);
+    }
+    void ReportSystemError(const std::string& text) override { systemErrors.push_back(text); }
+    void ReportWarning(const std::string&) override {}
+};
+
+// A free port for the tunnel channel, found by binding to port 0.
+std::uint16_t FreePort() {
+    UdpSocket probe;
+    probe.Open(0, false);
+    return probe.LocalPort();
 }
 
 }  // namespace
@@ -109,5 +131,55 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(UdpSocketTest)
-#include "test_udp_socket.moc"
+class UnicastSocketTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void tunnelDatagramsArriveFromAnySender() {
+        RecordingEvents events;
+        CUnicastSocket channel(events);
+        const std::uint16_t port = FreePort();
+        QVERIFY(channel.OpenChannel(port));
+        // A dotted address is used as it is; a name is looked up.
+        QVERIFY(channel.SendToHost("127.0.0.1", port, "one", 4));
+        QVERIFY(channel.SendToHost("localhost", port, "two", 4));
+        UdpSocket stranger;
+        QVERIFY(stranger.Open(0, false));
+        QVERIFY(stranger.SendTo("three", 5, Loopback(port)));
+        QTRY_COMPARE(events.datagrams.size(), std::size_t{3});
+        QCOMPARE(events.datagrams[0].text, "one");
+        QCOMPARE(events.datagrams[1].text, "two");
+        QCOMPARE(events.datagrams[2].port, stranger.LocalPort());
+        QCOMPARE(events.fromMulticast, std::vector<bool>(3, false));
+        QVERIFY(events.systemErrors.empty());
+        QVERIFY(channel.CloseChannel());
+    }
+
+    void failuresAreReported() {
+        RecordingEvents events;
+        CUnicastSocket channel(events);
+        QVERIFY(channel.CloseChannel());                       // never opened
+        QVERIFY(!channel.SendToHost("127.0.0.1", 9, "x", 1));  // closed
+        QCOMPARE(events.systemErrors, std::vector<std::string>{"Bad file descriptor"});
+
+        const std::uint16_t port = FreePort();
+        QVERIFY(channel.OpenChannel(port));
+        QVERIFY(!channel.SendToHost("no-such-host.invalid", port, "x", 1));
+        QCOMPARE(events.systemErrors.back(), "Invalid argument");
+
+        // The tunnel port held by another program: the channel does not open.
+        RecordingEvents otherEvents;
+        CUnicastSocket other(otherEvents);
+        QVERIFY(!other.OpenChannel(port));
+        QVERIFY(!other.IsReceiving());
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    UdpSocketTest udp;
+    UnicastSocketTest unicast;
+    return QTest::qExec(&udp, argc, argv) | QTest::qExec(&unicast, argc, argv);
+}
+
+#include "test_channels.moc"
