@@ -36,17 +36,22 @@ int main(int argc, char** argv) {
 
     const double decode = reporter.Nanoseconds("BM_DecodeOnline");
     const double handle = reporter.Nanoseconds("BM_HandleOnlineFromListedContact");
-    const double tenThousand = reporter.Nanoseconds("BM_NewPeersAnsweringAnnouncement/10000/iterations:5");
-    const double twentyThousand = reporter.Nanoseconds("BM_NewPeersAnsweringAnnouncement/20000/iterations:5");
+    const double tenThousand =
+        reporter.Nanoseconds("BM_NewPeersAnsweringAnnouncement/10000/iterations:5");
+    const double twentyThousand =
+        reporter.Nanoseconds("BM_NewPeersAnsweringAnnouncement/20000/iterations:5");
     std::printf("\n");
     if (decode > 0 && handle > 0) {
-        std::printf("HandleDatagram of a new ONLINE from a listed contact: %.0f ns = %.2f x Decode "
-                    "(%.0f ns); target at most 3 x\n", handle, handle / decode, decode);
+        std::printf(
+            "HandleDatagram of a new ONLINE from a listed contact: %.0f ns = %.2f x Decode "
+            "(%.0f ns); target at most 3 x\n",
+            handle, handle / decode, decode);
     }
     if (tenThousand > 0 && twentyThousand > 0) {
-        std::printf("New peers answering one announcement: 10,000 in %.1f ms, 20,000 in %.1f ms "
-                    "= %.2f x; target at most 2.5 x\n", tenThousand / 1e6, twentyThousand / 1e6,
-                    twentyThousand / tenThousand);
+        std::printf(
+            "New peers answering one announcement: 10,000 in %.1f ms, 20,000 in %.1f ms "
+            "= %.2f x; target at most 2.5 x\n",
+            tenThousand / 1e6, twentyThousand / 1e6, twentyThousand / tenThousand);
     }
     return 0;
 }

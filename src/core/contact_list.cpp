@@ -3,6 +3,7 @@
 #include <QMutexLocker>
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "protocol/body_keys.h"
 
@@ -48,25 +49,29 @@ void ContactList::OnIncomingMessage(const NetMessage& message) {
     QMutexLocker lock(&contactsLock_);
     try {
         const auto known = contactsByAddress_.find(LowerAscii(message.from));
+        const std::string_view body = message.body;
+        const std::string_view firstName = BodyValue(body, body_key::kFirstName);
+        const std::string_view secondName = BodyValue(body, body_key::kSecondName);
         std::unique_ptr<Contact> fresh;
         Contact* contact = nullptr;
-        std::string oldText;
+        std::optional<std::string> oldText;  // the item's text, kept when the names change
         if (known != contactsByAddress_.end()) {
             contact = known->second.contact;
-            oldText = contact->DisplayName();
+            if (contact->firstName != firstName || contact->secondName != secondName) {
+                oldText = contact->DisplayName();
+            }
         } else {
             fresh = std::make_unique<Contact>();
             contact = fresh.get();
         }
 
         bool changed = false;
-        std::string body = message.body;
-        Store(contact->firstName, ReadBodyKey(body, body_key::kFirstName), changed);
-        Store(contact->secondName, ReadBodyKey(body, body_key::kSecondName), changed);
-        Store(contact->groupName, ReadBodyKey(body, body_key::kGroup), changed);
+        Store(contact->firstName, std::string(firstName), changed);
+        Store(contact->secondName, std::string(secondName), changed);
+        Store(contact->groupName, std::string(BodyValue(body, body_key::kGroup)), changed);
         contact->address = message.from;
-        if (std::string client = ReadBodyKey(body, body_key::kClient); !client.empty()) {
-            Store(contact->client, std::move(client), changed);
+        if (const std::string_view client = BodyValue(body, body_key::kClient); !client.empty()) {
+            Store(contact->client, std::string(client), changed);
         }
         if (contact->client.empty()) {
             contact->client = "unknown";
@@ -80,11 +85,11 @@ void ContactList::OnIncomingMessage(const NetMessage& message) {
             }
         } else if (contact->presence != PresenceState::Offline) {
             if (changed) {
-                UpdateContact(known->second, oldText);
+                UpdateContact(known->second, oldText.value_or(contact->DisplayName()));
                 emit contactUpdated(*contact);
             }
         } else {
-            RemoveContact(known->second, oldText);
+            RemoveContact(known->second, oldText.value_or(contact->DisplayName()));
         }
         emit listChanged();
     } catch (const std::exception&) {

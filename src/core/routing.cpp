@@ -113,7 +113,7 @@ void CTollixApp::RouteNewMessage(NetMessage& message, int length) {
 }
 
 void CTollixApp::OnIncomingText(NetMessage& message) {
-    const std::string text = ReadBodyKey(message.body, body_key::kText);
+    const std::string text(BodyValue(message.body, body_key::kText));
     const bool outgoing = IsLocalAddress(message.from);
     // This copy's own text, heard back, belongs to the conversation with its addressee.
     Contact* contact = contacts_.FindContact(outgoing ? message.to : message.from);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace tollix {
@@ -15,9 +14,11 @@ inline constexpr std::string_view kTo = "|TO=";
 inline constexpr std::string_view kText = "|TEXT=";
 }  // namespace body_key
 
-// Reads one key from a decoded body and removes it from there; a missing key reads as
-// the empty string. Read keys only after the message has been passed on, since reading
-// changes the body.
-std::string ReadBodyKey(std::string& body, std::string_view key);
+// The trimmed value of one key in a decoded body: from the first occurrence of `key` to
+// the next "|"; a missing key reads as empty. The body is left as it is. Cutting each value
+// out after reading it (as ExtractBetween does) gives the same values for distinct keys:
+// a value holds no "|", so cutting it out neither hides nor creates an occurrence of a key
+// that starts with "|".
+std::string_view BodyValue(std::string_view body, std::string_view key);
 
 }  // namespace tollix

@@ -223,12 +223,18 @@ private slots:
         QCOMPARE(ExtractBetween(unterminated, "|KEY=", "|"), "");
         QCOMPARE(unterminated, "a|KEY=v");
 
-        std::string body = "|FIRSTNAME= Ann |SECONDNAME=|GROUP=Dev|";
-        QCOMPARE(ReadBodyKey(body, body_key::kFirstName), "Ann");
-        QCOMPARE(ReadBodyKey(body, body_key::kSecondName), "");
-        QCOMPARE(ReadBodyKey(body, body_key::kClient), "");
-        QCOMPARE(ReadBodyKey(body, body_key::kGroup), "Dev");
-        QCOMPARE(body, "|");
+        // Reading body keys without cutting them out gives what cutting them out in turn
+        // gives, also for bodies that repeat a key or hold an empty value.
+        for (const std::string original :
+             {"|FIRSTNAME= Ann |SECONDNAME=|GROUP=Dev|", "|GROUP=A|FIRSTNAME=B|GROUP=C|",
+              "|SECONDNAME=x|FIRSTNAME=|FIRSTNAME=y|GROUP=", "|FIRSTNAMEFIRSTNAME=z|"}) {
+            std::string cut = original;
+            for (const std::string_view key : {body_key::kFirstName, body_key::kSecondName,
+                                               body_key::kClient, body_key::kGroup}) {
+                QCOMPARE(BodyValue(original, key), ExtractBetween(cut, key, "|"));
+            }
+        }
+        QCOMPARE(BodyValue("|FIRSTNAME= Ann |", body_key::kFirstName), "Ann");
     }
 
     void buildFillsEachType() {
@@ -265,10 +271,10 @@ private slots:
         MessageCodec().Build(MSGTYPE_HELLO, message, {}, {" A|B ", "x>>>y", "<<<G"});
         QCOMPARE(message.body, "CLIENT=Tollix v.1.2.0|FIRSTNAME= A_B |SECONDNAME=x>_>y|GROUP=<_<G");
         NetMessage received = Decoded(Encoded(message));
-        QCOMPARE(ReadBodyKey(received.body, body_key::kClient), "Tollix v.1.2.0");
-        QCOMPARE(ReadBodyKey(received.body, body_key::kFirstName), "A_B");
-        QCOMPARE(ReadBodyKey(received.body, body_key::kSecondName), "x>_>y");
-        QCOMPARE(ReadBodyKey(received.body, body_key::kGroup), "<_<G");
+        QCOMPARE(BodyValue(received.body, body_key::kClient), "Tollix v.1.2.0");
+        QCOMPARE(BodyValue(received.body, body_key::kFirstName), "A_B");
+        QCOMPARE(BodyValue(received.body, body_key::kSecondName), "x>_>y");
+        QCOMPARE(BodyValue(received.body, body_key::kGroup), "<_<G");
     }
 
     void textSafety_data() {
