@@ -1,0 +1,135 @@
+#include "ui/mainframe/tollix_view.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStyledItemDelegate>
+
+#include "ui/common/pictures.h"
+
+namespace tollix {
+
+namespace {
+
+// Draws the model's picture numbers as our pictures, and group items in bold.
+class ContactItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant picture = index.data(ContactList::PictureRole);
+        if (picture.isValid()) {
+            option->icon = pictures::TreePicture(picture.toInt());
+            option->features |= QStyleOptionViewItem::HasDecoration;
+            option->decorationSize = QSize(16, 16);
+        }
+        if (index.data(ContactList::IsGroupRole).toBool()) {
+            option->font.setBold(true);
+        }
+    }
+};
+
+}  // namespace
+
+CTollixView::CTollixView(ContactList& contacts, QWidget* parent)
+    : QTreeView(parent), contacts_(contacts), contactMenu_(new QMenu("Contact Menu", this)) {
+    setModel(&contacts_);
+    setItemDelegate(new ContactItemDelegate(this));
+    setHeaderHidden(true);
+    setRootIsDecorated(false);  // no expand buttons; double click and keys still expand
+    setEditTriggers(NoEditTriggers);
+    setDragEnabled(false);
+    setSelectionMode(SingleSelection);
+    setUniformRowHeights(true);  // keeps large lists fast
+    setIconSize(QSize(16, 16));
+    // The background of the tree is the face colour of buttons and dialogs.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, colours.color(QPalette::Button));
+    setPalette(colours);
+
+    contactMenu_->addAction("Send message", this,
+                            [this] { emit openConversationRequested(SelectedContact()); });
+    contactMenu_->addAction("Send file", this, [this] {
+        if (Contact* contact = SelectedContact()) {
+            emit openFileTransferRequested(contact);
+        }
+    });
+    contactMenu_->addSeparator();
+    contactMenu_->addAction("View history");  // there is no stored history to view
+    contactMenu_->addAction("Contact info", this, &CTollixView::OnContactInfo);
+
+    // A new contact is made visible: its group opens and the tree scrolls to it.
+    connect(&contacts_, &QAbstractItemModel::rowsInserted, this, &CTollixView::MakeVisible);
+}
+
+Contact* CTollixView::SelectedContact() const {
+    return contacts_.ContactAt(currentIndex());
+}
+
+QString CTollixView::ContactInfoText(const QModelIndex& item, const Contact* contact) {
+    const QString text = item.data().toString();
+    if (contact == nullptr) {
+        return QString("Contact: %1").arg(text);
+    }
+    return QString("Contact: %1\nIP: %2\nClient: %3")
+        .arg(text, QString::fromStdString(contact->address),
+             QString::fromStdString(contact->client));
+}
+
+void CTollixView::OnContactInfo() {
+    const QModelIndex item = currentIndex();
+    if (!item.isValid()) {
+        return;
+    }
+    QMessageBox::information(this, "Info", ContactInfoText(item, contacts_.ContactAt(item)));
+}
+
+void CTollixView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();  // the menu acts on the selected item; a right click keeps it
+        return;
+    }
+    QTreeView::mousePressEvent(event);
+}
+
+void CTollixView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);  // a group opens or closes by itself
+    if (event->button() == Qt::LeftButton) {
+        if (Contact* contact = SelectedContact()) {
+            emit openConversationRequested(contact);
+        }
+    }
+}
+
+void CTollixView::contextMenuEvent(QContextMenuEvent* event) {
+    if (!currentIndex().isValid()) {
+        return;
+    }
+    contactMenu_->popup(event->globalPos());
+}
+
+void CTollixView::MakeVisible(const QModelIndex& parent, int, int last) {
+    if (!parent.isValid()) {
+        return;  // a new group: its first contact follows at once
+    }
+    expand(parent);  // cheap: the layout is redone once, later
+    // A burst of answers inserts many contacts at once; scrolling lays the whole tree out,
+    // so it is done once, for the newest, when the burst is over.
+    newest_ = QPersistentModelIndex(model()->index(last, 0, parent));
+    if (!showNewestPending_) {
+        showNewestPending_ = true;
+        QMetaObject::invokeMethod(this, &CTollixView::ShowNewest, Qt::QueuedConnection);
+    }
+}
+
+void CTollixView::ShowNewest() {
+    showNewestPending_ = false;
+    if (newest_.isValid()) {
+        scrollTo(newest_);
+    }
+}
+
+}  // namespace tollix

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QTreeView>
+
+#include "core/contact_list.h"
+
+class QMenu;
+
+namespace tollix {
+
+// The contact tree: group items in bold with a folder, contacts with a person that fades
+// while they are away. No lines, no expand buttons, no editing, no dragging. Double click
+// and "Send message" open a conversation; a right click offers the "Contact Menu" for the
+// selected item, which the click does not change.
+class CTollixView : public QTreeView {
+    Q_OBJECT
+
+public:
+    explicit CTollixView(ContactList& contacts, QWidget* parent = nullptr);
+
+    Contact* SelectedContact() const;
+    // The texts of "Contact info" for an item.
+    static QString ContactInfoText(const QModelIndex& item, const Contact* contact);
+    QMenu* ContactMenu() const { return contactMenu_; }
+
+    // "Contact info" for the selected item.
+    void OnContactInfo();
+
+signals:
+    void openConversationRequested(tollix::Contact* contact);
+    void openFileTransferRequested(tollix::Contact* contact);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void MakeVisible(const QModelIndex& parent, int first, int last);
+    void ShowNewest();
+
+    ContactList& contacts_;
+    QMenu* contactMenu_;
+    QPersistentModelIndex newest_;
+    bool showNewestPending_ = false;
+};
+
+}  // namespace tollix
