@@ -21,9 +21,10 @@ QString QuotedExec(const QString& path) {
 }  // namespace
 
 Autostart::Autostart(const QString& configDir) {
-    const QString config = configDir.isEmpty() ? QStandardPaths::writableLocation(
-                                                     QStandardPaths::GenericConfigLocation)
-                                               : configDir;
+    const QString config =
+        configDir.isEmpty()
+            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+            : configDir;
     entryPath_ = config + "/autostart/tollix.desktop";
 }
 
@@ -39,14 +40,17 @@ bool Autostart::SetAutostart(bool on) const {
         return false;
     }
     const QString program = QCoreApplication::applicationFilePath();
-    const QString text = "[Desktop Entry]\n"
-                         "Type=Application\n"
-                         "Name=Tollix\n"
-                         "Comment=Serverless instant messenger for the local network\n"
-                         "Exec=" + QuotedExec(program) + "\n"
-                         "Icon=tollix\n"
-                         "Terminal=false\n"
-                         "X-GNOME-Autostart-enabled=true\n";
+    const QString text =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Tollix\n"
+        "Comment=Serverless instant messenger for the local network\n"
+        "Exec=" +
+        QuotedExec(program) +
+        "\n"
+        "Icon=tollix\n"
+        "Terminal=false\n"
+        "X-GNOME-Autostart-enabled=true\n";
     entry.write(text.toUtf8());
     return entry.commit();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QLockFile>
 #include <QLocalServer>
+#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>

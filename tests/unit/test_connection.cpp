@@ -2,6 +2,7 @@
 // settable clock.
 #include <QtTest>
 
+#include "core/main_frame_rules.h"
 #include "core/statistics.h"
 #include "core_harness.h"
 #include "net/system_error.h"
@@ -136,6 +137,25 @@ private slots:
         h.app.CheckIdle();
         QCOMPARE(h.app.Presence(), PresenceState::Online);
         QVERIFY(h.multicast.sent.empty());
+    }
+
+    void trayTipReminderAndConnectPicture() {
+        QCOMPARE(TrayTipText(false, 3), "Tollix - offline");
+        QCOMPARE(TrayTipText(true, 0), "Tollix - online (no contacts)");
+        QCOMPARE(TrayTipText(true, 2), "Tollix - online (2 contacts)");
+
+        AppSettings settings;  // "unknown" "user"
+        QVERIFY(!IsRealNameSet(settings));
+        settings.userFirstName = "Unknown";  // differs in case only: counts as set
+        QVERIFY(!IsRealNameSet(settings));   // the last name is still "user"
+        settings.userLastName = "";
+        QVERIFY(IsRealNameSet(settings));
+        settings.userFirstName = "";
+        QVERIFY(!IsRealNameSet(settings));
+
+        QCOMPARE(ConnectPicture(false, PresenceState::Away), 0);
+        QCOMPARE(ConnectPicture(true, PresenceState::Online), 2);
+        QCOMPARE(ConnectPicture(true, PresenceState::Away), 3);
     }
 
     void formatTimeSpan_data() {

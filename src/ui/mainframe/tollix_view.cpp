@@ -105,10 +105,10 @@ void CTollixView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CTollixView::contextMenuEvent(QContextMenuEvent* event) {
-    if (!currentIndex().isValid()) {
-        return;
+    event->accept();  // the tree's own menu or none, never the window's
+    if (currentIndex().isValid()) {
+        contactMenu_->popup(event->globalPos());
     }
-    contactMenu_->popup(event->globalPos());
 }
 
 void CTollixView::MakeVisible(const QModelIndex& parent, int, int last) {

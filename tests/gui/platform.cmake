@@ -1,0 +1,8 @@
+# Desktop integration: single instance, autostart entry, termination signals.
+add_executable(single_instance_probe gui/single_instance_probe.cpp)
+target_link_libraries(single_instance_probe PRIVATE tollix_platform tollix_warnings)
+
+tollix_add_test(test_platform
+    SOURCES gui/test_platform.cpp
+    LIBRARIES tollix_platform)
+add_dependencies(test_platform single_instance_probe)
