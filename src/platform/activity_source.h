@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+namespace tollix {
+
+// Where the away logic learns that the user is at the computer: `activity` is emitted on
+// the GUI thread for every key press (not release), mouse button and pointer motion that
+// the source can observe.
+//
+// The desktop program installs it at start-up when "Send AWAY message" is on and removes
+// it at shutdown; in between, every `activity` is user activity.
+class ActivitySource : public QObject {
+    Q_OBJECT
+
+public:
+    // The source for the running session. On X11 with the XInput 2 extension it observes
+    // input anywhere on the desktop; elsewhere (Wayland, offscreen) input to the program's
+    // own windows, plus the desktop's own word that the user is back where the session bus
+    // offers one. The caller owns the source; a parent given here must outlive it.
+    static std::unique_ptr<ActivitySource> Create(QObject* parent = nullptr);
+
+    // True when input is observed from now on; installing twice is harmless.
+    virtual bool Install() = 0;
+    virtual void Remove() = 0;
+    virtual bool IsInstalled() const = 0;
+
+signals:
+    void activity();
+
+protected:
+    explicit ActivitySource(QObject* parent) : QObject(parent) {}
+};
+
+}  // namespace tollix
