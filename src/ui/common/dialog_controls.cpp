@@ -1,0 +1,133 @@
+#include "ui/common/dialog_controls.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "ui/common/left_text_check_box.h"
+#include "ui/common/up_down_control.h"
+
+namespace tollix::dialog {
+
+namespace {
+
+QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
+    const QString text = QString::fromUtf8(spec.text ? spec.text : "");
+    switch (spec.kind) {
+        case Kind::GroupBox:
+            return new QGroupBox(text, parent);
+        case Kind::Label: {
+            auto* label = new QLabel(text, parent);
+            label->setAlignment((spec.style & kCentred ? Qt::AlignHCenter : Qt::AlignLeft) |
+                                Qt::AlignTop);
+            return label;
+        }
+        case Kind::Icon: {
+            auto* icon = new QLabel(parent);
+            icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return icon;
+        }
+        case Kind::Edit: {
+            auto* edit = new QLineEdit(text, parent);
+            edit->setReadOnly((spec.style & kReadOnly) != 0);
+            return edit;
+        }
+        case Kind::MultiLineEdit: {
+            auto* edit = new QPlainTextEdit(text, parent);
+            edit->setReadOnly((spec.style & kReadOnly) != 0);
+            return edit;
+        }
+        case Kind::RadioButton:
+            return new QRadioButton(text, parent);
+        case Kind::CheckBox:
+            if (spec.style & kLeftText) {
+                return new LeftTextCheckBox(text, parent);
+            }
+            return new QCheckBox(text, parent);
+        case Kind::PushButton: {
+            auto* button = new QPushButton(text, parent);
+            button->setDefault((spec.style & kDefault) != 0);
+            button->setFlat((spec.style & kFlat) != 0);
+            return button;
+        }
+        case Kind::ListBox: {
+            auto* list = new QListWidget(parent);
+            list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            return list;
+        }
+        case Kind::UpDown:
+            return new UpDownControl(parent);
+        case Kind::ProgressBar: {
+            auto* bar = new QProgressBar(parent);
+            bar->setRange(0, 100);
+            bar->setValue(0);
+            bar->setTextVisible(false);
+            return bar;
+        }
+    }
+    return new QWidget(parent);
+}
+
+}  // namespace
+
+QWidget* DialogControls::Find(int id) const {
+    for (const auto& [controlId, widget] : byId_) {
+        if (controlId == id) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+QButtonGroup* DialogControls::RadioGroup(int firstId) const {
+    for (const auto& [id, group] : groups_) {
+        if (id == firstId) {
+            return group;
+        }
+    }
+    return nullptr;
+}
+
+DialogControls PlaceControls(QWidget* parent, const DialogUnits& units,
+                             std::span<const ControlSpec> table, QPoint origin) {
+    DialogControls controls;
+    QButtonGroup* radioGroup = nullptr;
+    for (const ControlSpec& spec : table) {
+        QWidget* widget = MakeControl(spec, parent);
+        widget->setGeometry(
+            units.ToPixels(spec.x, spec.y, spec.width, spec.height).translated(origin));
+        if (spec.kind == Kind::RadioButton) {
+            // Radio buttons of one parent would all exclude each other; each group that the
+            // table starts gets its own.
+            if (radioGroup == nullptr || (spec.style & kGroupStart)) {
+                radioGroup = new QButtonGroup(parent);
+                controls.groups_.emplace_back(spec.id, radioGroup);
+            }
+            radioGroup->addButton(qobject_cast<QRadioButton*>(widget),
+                                  static_cast<int>(radioGroup->buttons().size()));
+        }
+        if (spec.id != kNoId) {
+            controls.byId_.emplace_back(spec.id, widget);
+        }
+        controls.all_.push_back(widget);
+    }
+    return controls;
+}
+
+DialogControls BuildDialog(QWidget* dialog, const DialogSpec& spec, int edge) {
+    dialog->setFont(DialogUnits::DialogFont());
+    const DialogUnits units(dialog->font());
+    if (spec.caption != nullptr) {
+        dialog->setWindowTitle(QString::fromUtf8(spec.caption));
+    }
+    dialog->setFixedSize(units.ToPixels(spec.width, spec.height) + QSize(2 * edge, 2 * edge));
+    return PlaceControls(dialog, units, spec.controls, QPoint(edge, edge));
+}
+
+}  // namespace tollix::dialog
