@@ -74,6 +74,29 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
     return new QWidget(parent);
 }
 
+// The tables were drawn for a font whose texts run a little narrower, relative to its
+// average character, than some fonts do. A text that would be cut off widens its control
+// to the right, and a control too low for its text or indicator grows evenly up and
+// down, as far as the parent allows. Everything else keeps the table's rectangle.
+void FitToContents(QWidget* widget, const ControlSpec& spec) {
+    if (spec.kind != Kind::Label && spec.kind != Kind::CheckBox && spec.kind != Kind::RadioButton) {
+        return;
+    }
+    QRect rect = widget->geometry();
+    const QSize needed = widget->sizeHint();
+    if (needed.width() > rect.width()) {
+        rect.setWidth(needed.width());
+    }
+    if (needed.height() > rect.height()) {
+        rect.adjust(0, -(needed.height() - rect.height()) / 2, 0, 0);
+        rect.setHeight(needed.height());
+    }
+    if (const QWidget* parent = widget->parentWidget()) {
+        rect = rect.intersected(parent->rect());
+    }
+    widget->setGeometry(rect);
+}
+
 }  // namespace
 
 QWidget* DialogControls::Find(int id) const {
@@ -102,6 +125,7 @@ DialogControls PlaceControls(QWidget* parent, const DialogUnits& units,
         QWidget* widget = MakeControl(spec, parent);
         widget->setGeometry(
             units.ToPixels(spec.x, spec.y, spec.width, spec.height).translated(origin));
+        FitToContents(widget, spec);
         if (spec.kind == Kind::RadioButton) {
             // Radio buttons of one parent would all exclude each other; each group that the
             // table starts gets its own.

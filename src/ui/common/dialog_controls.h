@@ -35,7 +35,9 @@ private:
 };
 
 // Creates the controls of `table` as children of `parent`, in table order (which is also
-// the tab order), at their positions converted to pixels and moved by `origin`.
+// the tab order), at their positions converted to pixels and moved by `origin`. A label,
+// check box or radio button whose text would be cut off with the current font is widened
+// (or made taller, about its centre) just enough, within the parent.
 DialogControls PlaceControls(QWidget* parent, const DialogUnits& units,
                              std::span<const ControlSpec> table, QPoint origin = {});
 

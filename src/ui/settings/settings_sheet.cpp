@@ -27,6 +27,9 @@ CSettingsSheet::CSettingsSheet(QWidget* owner)
 
     buttons_->setStandardButtons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
+    for (QAbstractButton* button : buttons_->buttons()) {
+        button->setIcon(QIcon());  // plain text buttons, as in every other dialog here
+    }
     connect(buttons_, &QDialogButtonBox::accepted, this, &CSettingsSheet::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &CSettingsSheet::reject);
 
