@@ -1,0 +1,300 @@
+#include "ui/conversation/msg_frame.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPalette>
+#include <QResizeEvent>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <algorithm>
+#include <functional>
+
+#include "core/contact.h"
+#include "core/tollix_app.h"
+#include "protocol/net_message.h"
+#include "protocol/text.h"
+#include "protocol/text_safety.h"
+#include "ui/common/pictures.h"
+#include "ui/conversation/dialog_view.h"
+#include "ui/conversation/lock_indicators.h"
+#include "ui/conversation/msg_view.h"
+#include "ui/conversation/splitter.h"
+
+namespace tollix {
+
+namespace {
+
+constexpr int kOuterWidth = 350;
+constexpr int kOuterHeight = 250;
+constexpr int kFirstHistoryHeight = 83;
+
+QString Ready() {
+    return QStringLiteral("Ready");
+}
+
+QString Trimmed(const std::string& text) {
+    return QString::fromStdString(std::string(Trim(text)));
+}
+
+}  // namespace
+
+CMsgFrame::CMsgFrame(CTollixApp& app, QWidget* owner) : QMainWindow(nullptr), app_(app) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Tollix"));
+    setWindowIcon(pictures::Program());
+
+    splitter_ = new CSplitter(*this, this);
+    historyView_ = new CDialogView(splitter_);
+    inputView_ = new CMsgView(*this, app.Settings(), splitter_);
+    // The split bar may squeeze the history down to nothing.
+    historyView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    splitter_->addWidget(historyView_);
+    splitter_->addWidget(inputView_);
+    setCentralWidget(splitter_);
+
+    CreateToolBar();
+    CreateStatusBar();
+    CreateShortcuts();
+
+    resize(kOuterWidth, kOuterHeight);
+    ownSize_ = size();
+    inputView_->setFocus();
+
+    if (owner != nullptr) {
+        connect(owner, &QObject::destroyed, this, [this] { delete this; });
+    }
+}
+
+CMsgFrame::~CMsgFrame() {
+    Detach();
+}
+
+void CMsgFrame::CreateToolBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
+    bar->setObjectName(QStringLiteral("toolbar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    QAction* history =
+        bar->addAction(pictures::MessageHistory(), QStringLiteral("Message history"));
+    history->setObjectName(QStringLiteral("messageHistory"));
+    history->setStatusTip(QStringLiteral("Message history"));
+    // Nothing handles the command, so its button is never enabled.
+    history->setEnabled(false);
+}
+
+void CMsgFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    messagePane_ = new QLabel(Ready(), bar);
+    bar->addWidget(messagePane_, 1);
+    indicators_ = new LockIndicators(*bar);
+}
+
+void CMsgFrame::CreateShortcuts() {
+    // The panes handle most of these keys themselves; the window's shortcuts take the rest
+    // (Alt+Backspace, or a key pressed while the toolbar has the focus) to the active pane.
+    const auto add = [this](QKeyCombination keys, std::function<void()> action) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, std::move(action));
+    };
+    const auto copy = [this] { ActivePane()->copy(); };
+    const auto cut = [this] {
+        if (!ActivePane()->isReadOnly()) {
+            ActivePane()->cut();
+        }
+    };
+    const auto paste = [this] {
+        if (!ActivePane()->isReadOnly()) {
+            ActivePane()->paste();
+        }
+    };
+    const auto undo = [this] {
+        if (!ActivePane()->isReadOnly()) {
+            ActivePane()->undo();
+        }
+    };
+    add(Qt::CTRL | Qt::Key_C, copy);
+    add(Qt::CTRL | Qt::Key_Insert, copy);
+    add(Qt::CTRL | Qt::Key_X, cut);
+    add(Qt::SHIFT | Qt::Key_Delete, cut);
+    add(Qt::CTRL | Qt::Key_V, paste);
+    add(Qt::SHIFT | Qt::Key_Insert, paste);
+    add(Qt::CTRL | Qt::Key_Z, undo);
+    add(Qt::ALT | Qt::Key_Backspace, undo);
+    // With two panes the next pane and the previous one are the same.
+    add(QKeyCombination(Qt::Key_F6), [this] { ActivateOtherPane(); });
+    add(Qt::SHIFT | Qt::Key_F6, [this] { ActivateOtherPane(); });
+}
+
+CRichEditPane* CMsgFrame::ActivePane() const {
+    if (historyView_->hasFocus()) {
+        return historyView_;
+    }
+    return inputView_;
+}
+
+void CMsgFrame::ActivateOtherPane() {
+    CRichEditPane* other = ActivePane() == inputView_ ? static_cast<CRichEditPane*>(historyView_)
+                                                      : static_cast<CRichEditPane*>(inputView_);
+    other->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMsgFrame::SetContact(Contact* contact) {
+    if (contact_ != nullptr && contact_ != contact) {
+        Detach();
+    }
+    contact_ = contact;
+    if (contact == nullptr) {
+        return;
+    }
+    contact->conversation = this;
+    setWindowTitle(Trimmed(windowTitle().toStdString() + " : " + contact->firstName + " " +
+                           contact->secondName));
+}
+
+void CMsgFrame::SendTypedText() {
+    if (contact_ == nullptr) {
+        return;
+    }
+    const std::string text = MakeTextSafe(inputView_->toPlainText().toStdString());
+    if (text.empty()) {
+        inputView_->clear();
+        return;
+    }
+    // A failure shows an alert, whose event loop may close this window meanwhile.
+    const QPointer<CMsgFrame> alive(this);
+    const bool sent = app_.SendTextMessage(MSGTYPE_TEXT, contact_, text);
+    if (alive && sent) {
+        inputView_->clear();
+    }
+}
+
+void CMsgFrame::ShowSendHint() {
+    QStatusBar* bar = statusBar();
+    QPalette colours = bar->palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::ToolTipBase));
+    bar->setPalette(colours);
+    bar->setAutoFillBackground(true);
+    messagePane_->setText(app_.Settings().msgSendKey != 0
+                              ? QStringLiteral("HINT: Press \"Ctrl+Enter\" to send message")
+                              : QStringLiteral("HINT: Press \"Enter\" to send message"));
+}
+
+void CMsgFrame::AppendMessage(const std::string& text, bool outgoing) {
+    if (contact_ == nullptr) {
+        return;
+    }
+    const AppSettings& settings = app_.Settings();
+    const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
+                                  : Trimmed(contact_->firstName + " " + contact_->secondName);
+    QTextCharFormat format;
+    format.setForeground(CDialogView::LineColour(outgoing));
+    historyView_->AppendDirectionMark(outgoing);
+    historyView_->AppendLine(
+        QStringLiteral(" ") + name + QStringLiteral(": ") + QString::fromStdString(text), format);
+}
+
+QString CMsgFrame::MessagePaneText() const {
+    return messagePane_->text();
+}
+
+void CMsgFrame::StoreSplitRatio() {
+    if (!splitter_->isVisible()) {
+        return;
+    }
+    const QList<int> heights = splitter_->sizes();
+    const int total = heights.value(0) + heights.value(1);
+    // Both panes squeezed to nothing tell no share; the previous one stays.
+    if (total > 0) {
+        splitRatio_ = static_cast<double>(heights.value(0)) / total;
+    }
+}
+
+void CMsgFrame::ApplySplitRatio() {
+    if (!splitter_->isVisible()) {
+        return;
+    }
+    const QList<int> heights = splitter_->sizes();
+    const int total = heights.value(0) + heights.value(1);
+    const int history = static_cast<int>(total * splitRatio_);
+    splitter_->setSizes({history, total - history});
+}
+
+void CMsgFrame::DetachAndClose() {
+    Detach();
+    close();
+}
+
+void CMsgFrame::Detach() {
+    if (contact_ != nullptr && contact_->conversation == this) {
+        contact_->conversation = nullptr;
+    }
+    contact_ = nullptr;
+}
+
+bool CMsgFrame::event(QEvent* event) {
+    // The toolbar's prompt goes to the message pane; when the pointer leaves the button
+    // the pane returns to "Ready" until the next key press shows the hint again.
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        messagePane_->setText(tip.isEmpty() ? Ready() : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMsgFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) {
+        return;
+    }
+    shownOnce_ = true;
+    KeepFirstHistoryHeight();
+    // The window manager's frame is known only once the window is on the screen.
+    QTimer::singleShot(0, this, &CMsgFrame::FitOuterSize);
+}
+
+void CMsgFrame::KeepFirstHistoryHeight() {
+    const QList<int> heights = splitter_->sizes();
+    const int total = heights.value(0) + heights.value(1);
+    const int history = std::min(kFirstHistoryHeight, total);
+    splitter_->setSizes({history, total - history});
+}
+
+void CMsgFrame::FitOuterSize() {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.width() <= 0 && frame.height() <= 0) {
+        return;
+    }
+    ownSize_ = QSize(kOuterWidth, kOuterHeight) - frame;
+    resize(ownSize_);
+}
+
+void CMsgFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!shownOnce_) {
+        return;
+    }
+    if (!ratioFollowsResize_ && event->size() != ownSize_) {
+        ratioFollowsResize_ = true;
+    }
+    if (ratioFollowsResize_) {
+        ApplySplitRatio();
+    } else {
+        KeepFirstHistoryHeight();
+    }
+}
+
+void CMsgFrame::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        // A text arriving before the window is gone opens a new one.
+        Detach();
+    }
+}
+
+}  // namespace tollix

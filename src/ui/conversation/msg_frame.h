@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSize>
+#include <string>
+
+class QLabel;
+
+namespace tollix {
+
+class CTollixApp;
+struct Contact;
+class CDialogView;
+class CMsgView;
+class CRichEditPane;
+class CSplitter;
+class LockIndicators;
+
+// The conversation with one contact: a toolbar, the history above the input in a split
+// window, and a status bar with the message pane and the lock key indicators.
+//
+// The window and its contact point at each other (`contact->conversation`). It deletes
+// itself when closed, and the contact's link is cleared when it closes or is destroyed,
+// so that the next conversation with the contact starts in a new, empty window. The
+// history is kept nowhere else: its text goes with the window.
+class CMsgFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The owner is the main window. It is not made the Qt parent, which would make this
+    // a transient window without a task-bar button of its own; the window closes when
+    // the owner is destroyed instead.
+    explicit CMsgFrame(CTollixApp& app, QWidget* owner = nullptr);
+    ~CMsgFrame() override;
+
+    // Binds the window to its contact and sets the title "Tollix : First Last" (trimmed)
+    // once: a later change of the contact's names leaves the title as it is.
+    void SetContact(Contact* contact);
+    Contact* GetContact() const { return contact_; }
+
+    // Sends the typed text to the contact. The text is trimmed and made safe for the
+    // envelope; the input is cleared after a send that did not fail, or when nothing was
+    // left to send. A failed send (the core has shown its alert) leaves the text in the
+    // input to be sent again. The history shows the text when it comes back from the
+    // network, not now.
+    void SendTypedText();
+    // The send-key hint in the status bar, on the tool-tip colour from then on.
+    void ShowSendHint();
+    // One history entry, named after the user (outgoing) or the contact as they are named
+    // at this moment.
+    void AppendMessage(const std::string& text, bool outgoing);
+
+    // The history's share of the two panes' heights, learned when the user moves the split
+    // bar and applied after every resize of the window.
+    void StoreSplitRatio();
+    void ApplySplitRatio();
+    double SplitRatio() const { return splitRatio_; }
+
+    // Forgets the contact, clearing its link to this window, then closes. Called right
+    // before the contact is destroyed.
+    void DetachAndClose();
+
+    CDialogView* HistoryView() const { return historyView_; }
+    CMsgView* InputView() const { return inputView_; }
+    QString MessagePaneText() const;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // No context menu for hiding the toolbar or the status bar.
+    QMenu* createPopupMenu() override { return nullptr; }
+
+private:
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateShortcuts();
+    void FitOuterSize();
+    void KeepFirstHistoryHeight();
+    void Detach();
+    // The pane that has the focus; the input when neither has it.
+    CRichEditPane* ActivePane() const;
+    void ActivateOtherPane();
+
+    CTollixApp& app_;
+    Contact* contact_ = nullptr;
+    CSplitter* splitter_ = nullptr;
+    CDialogView* historyView_ = nullptr;
+    CMsgView* inputView_ = nullptr;
+    QLabel* messagePane_ = nullptr;
+    LockIndicators* indicators_ = nullptr;
+    double splitRatio_ = 0.5;
+    // The history keeps its first 83 pixels until the user first resizes the window; the
+    // window's own sizing to its outer size does not count.
+    bool ratioFollowsResize_ = false;
+    bool shownOnce_ = false;
+    QSize ownSize_;
+};
+
+}  // namespace tollix
