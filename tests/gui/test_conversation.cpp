@@ -1,0 +1,426 @@
+// The conversation window under the offscreen platform, with the core on fake channels:
+// what a typed text becomes on the wire, the send key, the hints, the history entries,
+// the split, links, and the input kept after a failed send.
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "core_harness.h"
+#include "protocol/body_keys.h"
+#include "ui/conversation/dialog_view.h"
+#include "ui/conversation/link_detection.h"
+#include "ui/conversation/link_opener.h"
+#include "ui/conversation/msg_frame.h"
+#include "ui/conversation/msg_view.h"
+#include "ui/conversation/splitter.h"
+
+using namespace tollix;
+using namespace tollix::testing;
+
+namespace {
+
+const QString kEnterHint = QStringLiteral("HINT: Press \"Enter\" to send message");
+const QString kCtrlEnterHint = QStringLiteral("HINT: Press \"Ctrl+Enter\" to send message");
+
+// The TEXT values of the text messages sent, in order.
+QStringList SentTexts(const FakeMulticast& multicast) {
+    QStringList texts;
+    for (const NetMessage& message : multicast.SentOfType(MSGTYPE_TEXT)) {
+        texts << QString::fromStdString(std::string(BodyValue(message.body, body_key::kText)));
+    }
+    return texts;
+}
+
+// The colour of every character of the history, the line breaks between blocks left out.
+QList<QColor> Colours(const QTextDocument& document) {
+    QList<QColor> colours;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            for (int i = 0; i < fragment.fragment().length(); ++i) {
+                colours << fragment.fragment().charFormat().foreground().color();
+            }
+        }
+    }
+    return colours;
+}
+
+// The middle of the character at `position` of a pane, in viewport coordinates.
+QPoint PointAt(QTextEdit& pane, int position) {
+    QTextCursor at(pane.document());
+    at.setPosition(position);
+    const QRect left = pane.cursorRect(at);
+    at.setPosition(position + 1);
+    const QRect right = pane.cursorRect(at);
+    return QPoint((left.x() + right.x()) / 2, left.center().y());
+}
+
+}  // namespace
+
+class ConversationTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CoreHarness> core_;
+    Contact bob_;
+    QPointer<CMsgFrame> frame_;
+    std::vector<QUrl> opened_;
+
+    CMsgFrame& Open() {
+        frame_ = new CMsgFrame(core_->app);
+        frame_->SetContact(&bob_);
+        // Away from the pointer, which would otherwise rest on the toolbar.
+        frame_->move(200, 200);
+        frame_->show();
+        if (!QTest::qWaitForWindowExposed(frame_)) {
+            qWarning("conversation window not exposed");
+        }
+        return *frame_;
+    }
+    CMsgView& Input() { return *frame_->InputView(); }
+
+private slots:
+    void init() {
+        core_ = std::make_unique<CoreHarness>();
+        core_->app.Settings().userFirstName = "Ann";
+        core_->app.Settings().userLastName = "Lee";
+        bob_ = Contact{};
+        bob_.firstName = "Bob";
+        bob_.secondName = "Brown";
+        bob_.address = "10.0.0.9";
+        opened_.clear();
+        ReplaceLinkOpener([this](const QUrl& url) { opened_.push_back(url); });
+    }
+
+    void cleanup() {
+        delete frame_;
+        ReplaceLinkOpener({});
+        core_.reset();
+    }
+
+    void typedTextIsTrimmedAndMadeSafe_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("sent");  // empty: nothing goes out
+        QTest::newRow("delimiters") << "a|b <<<c>>>"
+                                    << "a_b <_<c>_>";
+        QTest::newRow("four less-than") << "<<<<"
+                                        << "<_<<";
+        QTest::newRow("trimmed, inner breaks kept") << " \t\r\n one\n two \r\n"
+                                                    << "one\n two";
+        QTest::newRow("blanks and breaks only") << " \n\t \n"
+                                                << "";
+    }
+    void typedTextIsTrimmedAndMadeSafe() {
+        QFETCH(QString, typed);
+        QFETCH(QString, sent);
+        CMsgFrame& frame = Open();
+        Input().setPlainText(typed);
+        frame.SendTypedText();
+        const auto texts = core_->multicast.SentOfType(MSGTYPE_TEXT);
+        if (sent.isEmpty()) {
+            QVERIFY(texts.empty());
+        } else {
+            QCOMPARE(SentTexts(core_->multicast), QStringList{sent});
+            QCOMPARE(texts.front().to, "10.0.0.9");
+        }
+        QVERIFY(Input().toPlainText().isEmpty());
+        // The history waits for the text to come back from the network.
+        QVERIFY(frame.HistoryView()->toPlainText().isEmpty());
+    }
+
+    void sendKeyFollowsTheSettingAndShowsTheHint_data() {
+        QTest::addColumn<int>("sendKey");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("sends");
+        const int ctrl = Qt::ControlModifier;
+        QTest::newRow("0: Enter") << 0 << int(Qt::Key_Return) << 0 << true;
+        QTest::newRow("0: keypad Enter")
+            << 0 << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
+        QTest::newRow("0: Shift+Enter")
+            << 0 << int(Qt::Key_Return) << int(Qt::ShiftModifier) << true;
+        QTest::newRow("0: Alt+Enter") << 0 << int(Qt::Key_Return) << int(Qt::AltModifier) << true;
+        QTest::newRow("0: Ctrl+Enter") << 0 << int(Qt::Key_Return) << ctrl << false;
+        QTest::newRow("1: Ctrl+Enter") << 1 << int(Qt::Key_Return) << ctrl << true;
+        QTest::newRow("1: Ctrl+Shift+Enter")
+            << 1 << int(Qt::Key_Return) << (ctrl | int(Qt::ShiftModifier)) << true;
+        QTest::newRow("1: Enter") << 1 << int(Qt::Key_Return) << 0 << false;
+    }
+    void sendKeyFollowsTheSettingAndShowsTheHint() {
+        QFETCH(int, sendKey);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, sends);
+        core_->app.Settings().msgSendKey = sendKey;
+        CMsgFrame& frame = Open();
+        QCOMPARE(frame.MessagePaneText(), "Ready");
+        QTest::keyClicks(&Input(), "one");
+        const QString hint = sendKey == 0 ? kEnterHint : kCtrlEnterHint;
+        QCOMPARE(frame.MessagePaneText(), hint);
+        const QStatusBar& bar = *frame.statusBar();
+        QVERIFY(bar.autoFillBackground());
+        QCOMPARE(bar.palette().color(QPalette::Window), bar.palette().color(QPalette::ToolTipBase));
+
+        // The send key shows the hint afresh as well, after a toolbar prompt replaced it.
+        QStatusTipEvent prompt(QStringLiteral("Message history"));
+        QApplication::sendEvent(&frame, &prompt);
+        QCOMPARE(frame.MessagePaneText(), "Message history");
+        QTest::keyClick(&Input(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(frame.MessagePaneText(), hint);
+        if (sends) {
+            QCOMPARE(SentTexts(core_->multicast), QStringList{"one"});
+            QVERIFY(Input().toPlainText().isEmpty());
+        } else {
+            QVERIFY(SentTexts(core_->multicast).isEmpty());
+            QVERIFY(Input().toPlainText().startsWith("one"));
+        }
+    }
+
+    void multiLineTextKeepsItsBreaks() {
+        core_->app.Settings().msgSendKey = 1;
+        Open();
+        QTest::keyClicks(&Input(), "one");
+        QTest::keyClick(&Input(), Qt::Key_Return);
+        QTest::keyClicks(&Input(), "two");
+        QTest::keyClick(&Input(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(SentTexts(core_->multicast), QStringList{"one\ntwo"});
+    }
+
+    void toolbarPromptReturnsToReady() {
+        CMsgFrame& frame = Open();
+        auto* button = qobject_cast<QToolButton*>(frame.findChild<QToolBar*>()->widgetForAction(
+            frame.findChild<QAction*>("messageHistory")));
+        QVERIFY(button != nullptr);
+        QVERIFY(!button->isEnabled());
+        QTest::keyClicks(&Input(), "x");
+        QCOMPARE(frame.MessagePaneText(), kCtrlEnterHint);
+        QTest::mouseMove(button);
+        QTRY_COMPARE(frame.MessagePaneText(), "Message history");
+        QTest::mouseMove(&Input());
+        QTRY_COMPARE(frame.MessagePaneText(), "Ready");
+    }
+
+    void historyEntriesShowMarkNameAndColour() {
+        CMsgFrame& frame = Open();
+        QCOMPARE(frame.windowTitle(), "Tollix : Bob Brown");
+        QVERIFY(bob_.conversation == &frame);
+        frame.AppendMessage("hi", false);
+        // The user's names when the text comes back count, not those it was sent with;
+        // a renamed contact keeps its title but the history shows the new names.
+        core_->app.Settings().userFirstName = "Annie";
+        bob_.firstName = "Rob";
+        frame.AppendMessage("one\r\ntwo\nhttp://example.org", true);
+        frame.AppendMessage("back", false);
+        core_->app.Settings().userFirstName = " ";
+        core_->app.Settings().userLastName = "";
+        frame.AppendMessage("nameless", true);
+        QCOMPARE(frame.windowTitle(), "Tollix : Bob Brown");
+
+        const QString received = QString(CDialogView::kReceivedMark);
+        const QString sent = QString(CDialogView::kSentMark);
+        const QString expected = received + " Bob Brown: hi\n" + sent +
+                                 " Annie Lee: one\ntwo\nhttp://example.org\n" + received +
+                                 " Rob Brown: back\n" + sent + " : nameless\n";
+        const QTextDocument& history = *frame.HistoryView()->document();
+        QCOMPARE(history.toPlainText(), expected);
+
+        // Mark, then line, in explicit colours; the line breaks inside a text keep its colour.
+        QList<QColor> wanted;
+        const auto entry = [&wanted](qsizetype lineLength, bool outgoing) {
+            wanted << CDialogView::MarkColour(outgoing);
+            wanted << QList<QColor>(lineLength, CDialogView::LineColour(outgoing));
+        };
+        entry(QString(" Bob Brown: hi").size(), false);
+        entry(QString(" Annie Lee: onetwohttp://example.org").size(), true);
+        entry(QString(" Rob Brown: back").size(), false);
+        entry(QString(" : nameless").size(), true);
+        QCOMPARE(Colours(history), wanted);
+        QCOMPARE(CDialogView::MarkColour(false), QColor(0, 0, 255));
+        QCOMPARE(CDialogView::LineColour(false), QColor(0, 0, 153));
+        QCOMPARE(CDialogView::MarkColour(true), QColor(0, 153, 0));
+        QCOMPARE(CDialogView::LineColour(true), QColor(0, 153, 0));
+
+        // The newest entry stays in view.
+        for (int i = 0; i < 40; ++i) {
+            frame.AppendMessage("more", false);
+        }
+        const QScrollBar& scroll = *frame.HistoryView()->verticalScrollBar();
+        QVERIFY(scroll.maximum() > 0);
+        QCOMPARE(scroll.value(), scroll.maximum());
+    }
+
+    void titleAndContactLink() {
+        Contact ann;
+        ann.firstName = "Ann";
+        auto* lone = new CMsgFrame(core_->app);
+        QPointer<CMsgFrame> guard(lone);
+        lone->AppendMessage("before binding", false);  // no contact: nothing happens
+        QVERIFY(lone->HistoryView()->toPlainText().isEmpty());
+        lone->SetContact(&ann);
+        QCOMPARE(lone->windowTitle(), "Tollix : Ann");
+        QVERIFY(ann.conversation == lone);
+
+        // The user closing the window frees the contact for a new one at once.
+        lone->close();
+        QVERIFY(ann.conversation.isNull());
+        QTRY_VERIFY(guard.isNull());
+
+        // The contact about to be destroyed detaches its window.
+        CMsgFrame& frame = Open();
+        frame.DetachAndClose();
+        QVERIFY(bob_.conversation.isNull());
+        QCOMPARE(frame_->GetContact(), nullptr);
+        QTRY_VERIFY(frame_.isNull());
+    }
+
+    void historyKeepsItsShareOnResize() {
+        CMsgFrame& frame = Open();
+        QTRY_COMPARE(frame.frameGeometry().size(), QSize(350, 250));
+        auto& splitter = *frame.findChild<CSplitter*>();
+        const auto share = [&splitter] {
+            const QList<int> heights = splitter.sizes();
+            return static_cast<double>(heights.value(0)) / (heights.value(0) + heights.value(1));
+        };
+        // 83 pixels until the first resize, half of the height from then on.
+        QCOMPARE(splitter.sizes().value(0), 83);
+        frame.resize(350, 300);
+        QTRY_COMPARE(frame.height(), 300);
+        QVERIFY2(qAbs(share() - 0.5) < 0.01, qPrintable(QString::number(share())));
+
+        // The user drags the split bar to a third of the height.
+        const int total = splitter.sizes().value(0) + splitter.sizes().value(1);
+        const int drag = total / 3 - splitter.sizes().value(0);
+        QSplitterHandle& handle = *splitter.handle(1);
+        const QPoint grip = handle.rect().center();
+        QTest::mousePress(&handle, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(&handle, grip + QPoint(0, drag));
+        QTest::mouseRelease(&handle, Qt::LeftButton, {}, grip + QPoint(0, drag));
+        QVERIFY2(qAbs(frame.SplitRatio() - 1.0 / 3) < 0.02,
+                 qPrintable(QString::number(frame.SplitRatio())));
+
+        // Squeezed until the history has no room left, then grown again.
+        frame.resize(350, 1);
+        QTRY_COMPARE(frame.height(), frame.minimumSizeHint().height());
+        frame.resize(350, 600);
+        QTRY_COMPARE(frame.height(), 600);
+        QVERIFY2(qAbs(share() - 1.0 / 3) < 0.02, qPrintable(QString::number(share())));
+    }
+
+    void linksAreFound_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("links");
+        QTest::newRow("schemes") << "a http://x.org/p?q=1 b https://y.net c ftp://f.example d"
+                                 << QStringList{"http://x.org/p?q=1", "https://y.net",
+                                                "ftp://f.example"};
+        QTest::newRow("www, mailto, file")
+            << "WWW.Example.com, mailto:ann@example.org; file:/tmp/a.txt."
+            << QStringList{"WWW.Example.com", "mailto:ann@example.org", "file:/tmp/a.txt"};
+        QTest::newRow("sentence punctuation and brackets")
+            << "(see http://x.org/a). http://w.org/A_(b)!"
+            << QStringList{"http://x.org/a", "http://w.org/A_(b)"};
+        QTest::newRow("not at a word start, or prefix alone")
+            << "awww.x.org profile:x http:// www." << QStringList{};
+        QTest::newRow("ends at blanks and angle brackets")
+            << "<http://x.org>\thttp://y.org\nz" << QStringList{"http://x.org", "http://y.org"};
+    }
+    void linksAreFound() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, links);
+        QStringList found;
+        for (const LinkSpan& span : FindLinks(text)) {
+            QCOMPARE(text.mid(span.start, span.length), span.text);
+            found << span.text;
+        }
+        QCOMPARE(found, links);
+        QCOMPARE(LinkTarget("www.x.org/a"), QUrl("http://www.x.org/a"));
+        QCOMPARE(LinkTarget("mailto:ann@x.org"), QUrl("mailto:ann@x.org"));
+    }
+
+    void clickedLinksOpenAndLeaveTheSelection() {
+        CMsgFrame& frame = Open();
+        frame.AppendMessage("see http://example.org/a?b=1 now", false);
+        CDialogView& history = *frame.HistoryView();
+        const int linkStart = static_cast<int>(history.toPlainText().indexOf("http"));
+
+        // Shown as a link: underlined, in the entry's colour.
+        const QTextBlock block = history.document()->findBlock(linkStart);
+        bool underlined = false;
+        for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+            underlined |= range.start == linkStart - block.position() &&
+                          range.length == QString("http://example.org/a?b=1").size() &&
+                          range.format.fontUnderline();
+        }
+        QVERIFY(underlined);
+
+        QTextCursor selection(history.document());
+        selection.setPosition(0);
+        selection.setPosition(4, QTextCursor::KeepAnchor);
+        history.setTextCursor(selection);
+        const QPoint onLink = PointAt(history, linkStart + 3);
+        QTest::mouseClick(history.viewport(), Qt::RightButton, {}, onLink);
+        QVERIFY(opened_.empty());
+        QTest::mouseClick(history.viewport(), Qt::LeftButton, {}, PointAt(history, 1));
+        QVERIFY(opened_.empty());  // plain text is no link
+
+        history.setTextCursor(selection);
+        QTest::mouseClick(history.viewport(), Qt::LeftButton, {}, onLink);
+        QCOMPARE(opened_, std::vector<QUrl>{QUrl("http://example.org/a?b=1")});
+        QCOMPARE(history.textCursor().selectionStart(), 0);
+        QCOMPARE(history.textCursor().selectionEnd(), 4);
+
+        // The input pane finds links as they are typed.
+        QTest::keyClicks(&Input(), "go www.example.org");
+        Input().moveCursor(QTextCursor::Start);
+        QTest::mouseClick(Input().viewport(), Qt::LeftButton, {}, PointAt(Input(), 6));
+        QCOMPARE(opened_.back(), QUrl("http://www.example.org"));
+        QCOMPARE(Input().textCursor().position(), 0);
+    }
+
+    void failedSendKeepsTheTypedText() {
+        CMsgFrame& frame = Open();
+        // An envelope that would not arrive whole is not sent.
+        const QString tooLong(32000, u'x');
+        Input().setPlainText(tooLong);
+        frame.SendTypedText();
+        QVERIFY(SentTexts(core_->multicast).isEmpty());
+        QCOMPARE(core_->alerts, std::vector<std::string>{"Message is too long!"});
+        QCOMPARE(Input().toPlainText(), tooLong);
+
+        // A send that fails on the group keeps the text for another try.
+        Input().setPlainText("hello");
+        core_->multicast.sendSucceeds = false;
+        frame.SendTypedText();
+        QCOMPARE(core_->alerts.back(), "Multicast Failed!");
+        QCOMPARE(Input().toPlainText(), "hello");
+        core_->multicast.sendSucceeds = true;
+        frame.SendTypedText();
+        QCOMPARE(SentTexts(core_->multicast), (QStringList{"hello", "hello"}));
+        QVERIFY(Input().toPlainText().isEmpty());
+    }
+
+    // Not a check: with TOLLIX_SCREENSHOT=FILE.png it saves a picture of a conversation.
+    void screenshot() {
+        const QString path = qEnvironmentVariable("TOLLIX_SCREENSHOT");
+        if (path.isEmpty()) {
+            QSKIP("set TOLLIX_SCREENSHOT to a PNG path to save a picture");
+        }
+        CMsgFrame& frame = Open();
+        frame.resize(420, 330);
+        frame.AppendMessage("Hello Ann,\nthe minutes are at http://intranet.example/minutes",
+                            false);
+        frame.AppendMessage("Thanks Bob!\nI will read them after lunch.", true);
+        QTest::keyClicks(&Input(), "See you at 3");
+        QTest::qWait(400);
+        const QPixmap picture = frame.screen()->grabWindow(frame.winId());
+        QVERIFY(!picture.isNull() && picture.save(path));
+    }
+};
+
+QTEST_MAIN(ConversationTest)
+#include "test_conversation.moc"
