@@ -6,8 +6,9 @@
 namespace tollix {
 
 // Refuses typing or pasting that would make the edit's text longer than the limit. A
-// text that is over the limit already (set by the program) may still be shortened, which
-// QLineEdit::setMaxLength would not allow: it cuts such a text silently.
+// text that is over the limit already (set by the program) stays as it is and may still
+// be shortened; QLineEdit::setMaxLength would cut it silently instead, and the page could
+// not tell the user that it is too long.
 class MaxCharsValidator : public QValidator {
     Q_OBJECT
 
@@ -19,7 +20,7 @@ public:
 
 private:
     int maxChars_;
-    QLineEdit* edit_;
+    int acceptedLength_;  // of the edit's text before the change being validated
 };
 
 }  // namespace tollix

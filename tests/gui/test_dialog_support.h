@@ -1,0 +1,142 @@
+#pragma once
+
+// Shared by the dialog tests and the screenshot program: answering message boxes while a
+// modal loop runs, and finding controls whose text or picture does not fit.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTimer>
+#include <vector>
+
+namespace tollix::testing {
+
+struct ShownBox {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Answers every modal message box that appears while it lives, recording what it showed.
+class BoxAnswerer : public QObject {
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok) : answer_(answer) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+        timer_.start();
+    }
+    void SetAnswer(QMessageBox::StandardButton answer) { answer_ = answer; }
+    QStringList Texts() const {
+        QStringList texts;
+        for (const ShownBox& box : boxes) {
+            texts << box.text;
+        }
+        return texts;
+    }
+
+    std::vector<ShownBox> boxes;
+
+private:
+    void Poll() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        QAbstractButton* button = box->button(answer_);
+        if (button == nullptr) {
+            button = box->buttons().constFirst();
+        }
+        button->click();
+    }
+
+    QMessageBox::StandardButton answer_;
+    QTimer timer_;
+};
+
+// Every control of `root` (visible or about to be) whose text or indicator would be cut
+// off by its own rectangle or whose rectangle leaves its parent's, as readable lines.
+inline QStringList FindClippedControls(const QWidget* root) {
+    QStringList clipped;
+    const auto report = [&](const QWidget* widget, const QString& what) {
+        clipped << QStringLiteral("%1 \"%2\": %3")
+                       .arg(QString::fromLatin1(widget->metaObject()->className()),
+                            widget->property("text").toString(), what);
+    };
+    for (const QWidget* widget : root->findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(root) || widget->isWindow()) {
+            continue;
+        }
+        const QFontMetrics metrics(widget->font());
+        const QStyle* style = widget->style();
+        const QRect inParent = widget->parentWidget()->rect();
+        if (!inParent.contains(widget->geometry())) {
+            const QRect r = widget->geometry();
+            report(widget, QStringLiteral("%1,%2 %3x%4 outside its parent's %5x%6")
+                               .arg(r.x())
+                               .arg(r.y())
+                               .arg(r.width())
+                               .arg(r.height())
+                               .arg(inParent.width())
+                               .arg(inParent.height()));
+        }
+        if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+            if (!label->text().isEmpty() &&
+                (metrics.horizontalAdvance(label->text()) > label->contentsRect().width() ||
+                 metrics.height() > label->contentsRect().height())) {
+                report(widget, QStringLiteral("text does not fit"));
+            }
+            if (!label->pixmap().isNull() &&
+                !label->contentsRect().contains(
+                    QRect(QPoint(), label->pixmap().deviceIndependentSize().toSize()))) {
+                report(widget, QStringLiteral("picture does not fit"));
+            }
+        } else if (qobject_cast<const QCheckBox*>(widget) != nullptr ||
+                   qobject_cast<const QRadioButton*>(widget) != nullptr) {
+            const auto* button = static_cast<const QAbstractButton*>(widget);
+            const bool radio = qobject_cast<const QRadioButton*>(widget) != nullptr;
+            const int box = style->pixelMetric(
+                radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth, nullptr,
+                widget);
+            const int boxHeight = style->pixelMetric(
+                radio ? QStyle::PM_ExclusiveIndicatorHeight : QStyle::PM_IndicatorHeight, nullptr,
+                widget);
+            const int spacing = style->pixelMetric(
+                radio ? QStyle::PM_RadioButtonLabelSpacing : QStyle::PM_CheckBoxLabelSpacing,
+                nullptr, widget);
+            if (box + spacing + metrics.horizontalAdvance(button->text()) > widget->width()) {
+                report(widget, QStringLiteral("text does not fit beside the box"));
+            }
+            if (std::max(boxHeight, metrics.height()) > widget->height()) {
+                report(widget, QStringLiteral("too low for its box or text"));
+            }
+        } else if (const auto* push = qobject_cast<const QPushButton*>(widget)) {
+            const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, widget);
+            if (metrics.horizontalAdvance(push->text()) + margin > push->width() ||
+                metrics.height() > push->height()) {
+                report(widget, QStringLiteral("text does not fit"));
+            }
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
+            if (metrics.horizontalAdvance(group->title()) + 2 * metrics.averageCharWidth() >
+                group->width()) {
+                report(widget, QStringLiteral("title does not fit"));
+            }
+        } else if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
+            const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+            if (metrics.height() + 2 * frame > edit->height()) {
+                report(widget, QStringLiteral("too low for its text"));
+            }
+        }
+    }
+    return clipped;
+}
+
+}  // namespace tollix::testing

@@ -1,0 +1,151 @@
+// The file transfer dialog: binding to a contact, the file it holds open in each state,
+// "Send", and closing it every way, which must unlink the contact and release the file.
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "core/contact.h"
+#include "test_dialog_support.h"
+#include "ui/filetransfer/file_transfer_dlg.h"
+
+using namespace tollix;
+using namespace tollix::testing;
+
+namespace {
+
+QString Field(const CFileTransferDlg& dialog, int row) {
+    // The read-only edits, top to bottom: peer, name, size, folder.
+    auto edits = dialog.findChildren<QLineEdit*>();
+    std::sort(edits.begin(), edits.end(),
+              [](QLineEdit* a, QLineEdit* b) { return a->y() < b->y(); });
+    return edits.at(row)->text();
+}
+
+QPushButton* Button(const CFileTransferDlg& dialog, const QString& text) {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class FileTransferTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    Contact contact_;
+
+    QString MakeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(dir_.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    }
+
+private slots:
+    void init() {
+        contact_ = Contact{};
+        contact_.firstName = "Bob";
+        contact_.secondName = "Brown";
+    }
+
+    void bindingShowsTheContact() {
+        auto* dialog = new CFileTransferDlg(nullptr);
+        QCOMPARE(dialog->windowTitle(), "File transfer");
+        dialog->BindContact(contact_);
+        QCOMPARE(dialog->windowTitle(), "Send file to: Bob Brown");
+        QCOMPARE(contact_.fileTransfer.data(), dialog);
+        QCOMPARE(Field(*dialog, 0), "Bob Brown");
+        QStringList labels;
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            labels << label->text();
+        }
+        QVERIFY(labels.contains("To:") && labels.contains("File path:"));
+        QVERIFY(Button(*dialog, "Send")->isDefault());
+        QVERIFY(!dialog->isModal());
+        dialog->DetachAndClose();
+        QVERIFY(contact_.fileTransfer.isNull());
+    }
+
+    void fileStatesAndSend() {
+        const QString first = MakeFile("first.txt", "12345");
+        const QString second = MakeFile("second.bin", QByteArray(1000, 'x'));
+        QStringList choices{"", first, second, dir_.filePath("missing")};
+        int asked = 0;
+        BoxAnswerer answerer;
+        CFileTransferDlg dialog(nullptr);
+        dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+        dialog.BindContact(contact_);
+        dialog.SetFileChooser([&](QWidget*) { return choices.at(asked++); });
+        auto* send = Button(dialog, "Send");
+
+        send->click();  // no file yet: asks for one; cancelled, so no box
+        QCOMPARE(asked, 1);
+        QVERIFY(answerer.boxes.empty());
+        QCOMPARE(Field(dialog, 1), "");
+
+        send->click();  // asks again, then answers
+        QCOMPARE(asked, 2);
+        QCOMPARE(Field(dialog, 1), "first.txt");
+        QCOMPARE(Field(dialog, 2), "5 bytes");
+        QCOMPARE(Field(dialog, 3), QFileInfo(first).absolutePath() + "/");
+        QPointer<const QFile> held = dialog.OpenFile();
+        QVERIFY(held && held->isOpen());
+        QCOMPARE(answerer.Texts(), QStringList{"Not implemented yet!\nSorry :-)"});
+        QCOMPARE(answerer.boxes[0].caption, "Tollix");
+
+        dialog.OnBrowse();  // a second file replaces the first and releases it
+        QVERIFY(held.isNull());
+        QCOMPARE(Field(dialog, 1), "second.bin");
+        QCOMPARE(Field(dialog, 2), "1000 bytes");
+
+        dialog.OnBrowse();  // a file that cannot be opened
+        for (int row = 1; row <= 3; ++row) {
+            QCOMPARE(Field(dialog, row), "Error!");
+        }
+        QVERIFY(dialog.OpenFile() == nullptr);
+        send->click();  // counts as chosen: the box at once
+        QCOMPARE(asked, 4);
+        QCOMPARE(answerer.boxes.size(), 2u);
+        QCOMPARE(dialog.findChild<QProgressBar*>()->value(), 0);
+    }
+
+    void closingUnlinksAndReleases() {
+        const QString path = MakeFile("held.txt", "x");
+        for (int way = 0; way < 4; ++way) {
+            QPointer<CFileTransferDlg> dialog = new CFileTransferDlg(nullptr);
+            dialog->BindContact(contact_);
+            dialog->SetFileChooser([&](QWidget*) { return path; });
+            dialog->OnBrowse();
+            QPointer<const QFile> held = dialog->OpenFile();
+            dialog->show();
+            switch (way) {
+                case 0:
+                    Button(*dialog, "Cancel")->click();
+                    break;
+                case 1:
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+                    break;
+                case 2:
+                    dialog->close();  // the close box
+                    break;
+                default:
+                    dialog->DetachAndClose();
+                    break;
+            }
+            QVERIFY(contact_.fileTransfer.isNull());
+            QVERIFY(held.isNull());
+            QTRY_VERIFY(dialog.isNull());  // deleted once the event loop runs
+        }
+    }
+};
+
+QTEST_MAIN(FileTransferTest)
+#include "test_file_transfer.moc"
