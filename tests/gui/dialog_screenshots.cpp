@@ -4,9 +4,11 @@
 // something is cut off.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -28,9 +30,19 @@ struct Shot {
     QStringList clipped;
 };
 
+// What the X server shows of the window once it has been painted, so that the picture
+// is the one on the screen; widget rendering where there is no server.
 Shot Take(const QString& name, QWidget* window) {
-    QCoreApplication::processEvents();
-    return {name, window->grab(), FindClippedControls(window)};
+    QElapsedTimer painted;
+    painted.start();
+    while (painted.elapsed() < 300) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    QPixmap picture = window->screen()->grabWindow(window->winId());
+    if (picture.isNull()) {
+        picture = window->grab();
+    }
+    return {name, picture, FindClippedControls(window)};
 }
 
 }  // namespace
