@@ -23,7 +23,7 @@ bool TrayIcon::Add() {
     }
     icon_.show();
     shown_ = true;
-    PopBalloon(/*repeat=*/true);
+    PopBalloon();
     return true;
 }
 
@@ -35,7 +35,7 @@ void TrayIcon::Remove() {
 void TrayIcon::SetTip(const QString& tip) {
     icon_.setToolTip(tip);
     if (shown_) {
-        PopBalloon(/*repeat=*/true);
+        PopBalloon();
     }
 }
 
@@ -43,7 +43,7 @@ void TrayIcon::ShowBalloon(const QString& title, const QString& text) {
     balloonTitle_ = title;
     balloonText_ = text;
     if (shown_) {
-        PopBalloon(/*repeat=*/false);
+        PopBalloon();
     }
 }
 
@@ -52,16 +52,19 @@ void TrayIcon::ClearBalloon() {
     balloonText_.clear();
 }
 
-void TrayIcon::PopBalloon(bool repeat) {
+void TrayIcon::PopBalloon() {
     if (balloonText_.isEmpty()) {
         return;
     }
-    // Notification daemons stack messages instead of replacing them, so a repeat waits until
-    // the previous balloon has had its time on the screen.
-    if (repeat && balloonShownAt_.isValid() && !balloonShownAt_.hasExpired(kBalloonMs)) {
+    // Notification daemons stack messages instead of replacing them, so the same balloon is
+    // shown again only once the previous one has had its time on the screen.
+    const QString shown = balloonTitle_ + '\n' + balloonText_;
+    if (shown == lastShown_ && balloonShownAt_.isValid() &&
+        !balloonShownAt_.hasExpired(kBalloonMs)) {
         return;
     }
     icon_.showMessage(balloonTitle_, balloonText_, QSystemTrayIcon::Information, kBalloonMs);
+    lastShown_ = shown;
     balloonShownAt_.start();
     ++balloonsShown_;
 }

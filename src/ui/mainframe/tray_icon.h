@@ -47,12 +47,13 @@ signals:
     void activated();
 
 private:
-    void PopBalloon(bool repeat);
+    void PopBalloon();
 
     QSystemTrayIcon icon_;
     bool shown_ = false;
     QString balloonTitle_;
     QString balloonText_;
+    QString lastShown_;
     QElapsedTimer balloonShownAt_;
     int balloonsShown_ = 0;
 };

@@ -1,0 +1,351 @@
+#include "ui/mainframe/main_frame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "core/main_frame_rules.h"
+#include "platform/activity_source.h"
+#include "platform/lock_keys.h"
+#include "ui/about/about_dlg.h"
+#include "ui/common/pictures.h"
+#include "ui/conversation/msg_frame.h"
+#include "ui/filetransfer/file_transfer_dlg.h"
+#include "ui/settings/settings_command.h"
+
+namespace tollix {
+
+namespace {
+
+constexpr int kTimerMs = 1000;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autostart& autostart,
+                       QWidget* parent)
+    : QMainWindow(parent),
+      app_(app),
+      store_(store),
+      autostart_(autostart),
+      view_(new CTollixView(app.Contacts(), this)),
+      trayMenu_(new QMenu(this)) {
+    setWindowTitle("Tollix");
+    setWindowIcon(pictures::Program());
+    // A tool window has no task-bar button: it is reached through the tray icon. With the
+    // icon only shown while hidden, or with no tray at all, it needs a button of its own.
+    const bool reachedThroughTray =
+        app_.Settings().trayIconAlwaysVisible != 0 && tray_.isAvailable();
+    setWindowFlag(Qt::Tool, reachedThroughTray);
+    setCentralWidget(view_);
+    CreateToolBar();
+    CreateStatusBar();
+
+    trayMenu_->addAction("E&xit", this, &CMainFrame::Exit);
+    // The entry becomes the bold default once the menu has been used.
+    connect(trayMenu_, &QMenu::aboutToHide, this,
+            [this] { trayMenu_->setDefaultAction(trayMenu_->actions().value(0)); });
+    tray_.SetMenu(trayMenu_);
+    connect(&tray_, &TrayIcon::activated, this, &CMainFrame::OnTrayActivate);
+    UpdateTrayTip();
+
+    connect(&app_, &CTollixApp::connectionChanged, this, [this] {
+        RefreshConnectButton();
+        UpdateTrayTip();
+    });
+    connect(&app_.Contacts(), &ContactList::listChanged, this, &CMainFrame::UpdateTrayTip);
+    connect(&app_.Contacts(), &ContactList::contactUpdated, this, [this](Contact& contact) {
+        if (contact.presence == PresenceState::Offline) {
+            CloseContactWindows(contact);
+        }
+    });
+    connect(&app_, &CTollixApp::textArrived, this, &CMainFrame::OnIncomingText);
+    connect(view_, &CTollixView::openConversationRequested, this,
+            [this](Contact* contact) { OpenConversation(contact, false); });
+    connect(view_, &CTollixView::openFileTransferRequested, this, &CMainFrame::OpenFileTransfer);
+
+    connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
+    timer_.start(kTimerMs);
+    RefreshConnectButton();
+}
+
+CMainFrame::~CMainFrame() {
+    Shutdown();
+}
+
+void CMainFrame::CreateToolBar() {
+    QToolBar* toolBar = addToolBar("Toolbar");
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->setIconSize(QSize(16, 15));
+    connectAction_ = toolBar->addAction(pictures::ToolbarPicture(0), "Connect");
+    connectAction_->setCheckable(true);
+    connectAction_->setStatusTip("Toggle online/offline");
+    connect(connectAction_, &QAction::triggered, this, &CMainFrame::OnConnect);
+    settingsAction_ = toolBar->addAction(pictures::ToolbarPicture(1), "Settings");
+    settingsAction_->setStatusTip("Programm settings");
+    connect(settingsAction_, &QAction::triggered, this, &CMainFrame::OnSettings);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    // The message pane reads "Ready" whenever no prompt is shown.
+    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
+        if (message.isEmpty()) {
+            bar->showMessage("Ready");
+        }
+    });
+    bar->showMessage("Ready");
+    const auto indicator = [bar](const char* text) {
+        auto* label = new QLabel(text, bar);
+        label->setEnabled(false);
+        bar->addPermanentWidget(label);
+        return label;
+    };
+    capsIndicator_ = indicator("CAP");
+    numIndicator_ = indicator("NUM");
+    scrollIndicator_ = indicator("SCRL");
+    RefreshLockIndicators();
+}
+
+void CMainFrame::RefreshLockIndicators() {
+    const LockKeys keys = ReadLockKeys();
+    capsIndicator_->setEnabled(keys.capsLock);
+    numIndicator_->setEnabled(keys.numLock);
+    scrollIndicator_->setEnabled(keys.scrollLock);
+}
+
+void CMainFrame::OnTimer() {
+    app_.CheckIdle();
+    RefreshLockIndicators();
+    // A tray that appears after the program started (a panel that starts later at login)
+    // gets the icon now.
+    if (!tray_.IsShown() && TrayWanted(isHidden() || isMinimized())) {
+        tray_.Add();
+    }
+}
+
+bool CMainFrame::TrayWanted(bool hide) const {
+    return app_.Settings().trayIconAlwaysVisible != 0 || hide;
+}
+
+void CMainFrame::ShowOrHide(bool hide) {
+    if (TrayWanted(hide)) {
+        tray_.Add();
+    } else if (tray_.IsShown()) {
+        tray_.Remove();
+    }
+    if (hide) {
+        if (tray_.IsShown()) {
+            this->hide();
+        } else {
+            showMinimized();  // without a tray the window must stay reachable
+        }
+    } else {
+        if (isMinimized()) {
+            showNormal();
+        } else {
+            show();
+        }
+        raise();
+        activateWindow();
+        setFocus();
+    }
+    if (IsRealNameSet(app_.Settings())) {
+        tray_.ClearBalloon();
+    } else {
+        tray_.ShowBalloon(kReminderTitle, kReminderText);
+    }
+}
+
+void CMainFrame::UpdateTrayTip() {
+    tray_.SetTip(
+        QString::fromStdString(TrayTipText(app_.IsConnected(), app_.Contacts().ContactCount())));
+}
+
+void CMainFrame::RefreshConnectButton() {
+    connectPicture_ = ConnectPicture(app_.IsConnected(), app_.Presence());
+    connectAction_->setIcon(pictures::ToolbarPicture(connectPicture_));
+    connectAction_->setChecked(app_.IsConnected());
+}
+
+void CMainFrame::OnTrayActivate() {
+    if (CSettingsSheet* sheet = OpenSettingsSheet()) {
+        sheet->raise();
+        sheet->activateWindow();
+        return;
+    }
+    if (isVisible() && !isMinimized() && !isActiveWindow()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    if (app_.Settings().trayIconAlwaysVisible != 0) {
+        ShowOrHide(isVisible() && !isMinimized());
+    } else {
+        ShowOrHide(false);
+    }
+}
+
+void CMainFrame::OnConnect() {
+    app_.OnConnect();
+    RefreshConnectButton();  // also after a failed join, which changes nothing
+}
+
+void CMainFrame::OnSettings() {
+    if (OpenSettingsSheet() != nullptr) {
+        return;
+    }
+    const Autostart& autostart = autostart_;
+    tollix::OnSettings(
+        app_, store_, [&autostart](bool on) { autostart.SetAutostart(on); }, this,
+        openSettingsSheet_);
+    if (exiting_) {
+        close();  // an exit was asked for while the sheet was open
+    }
+}
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg about(app_, this);
+    about.exec();
+}
+
+CSettingsSheet* CMainFrame::OpenSettingsSheet() const {
+    return openSettingsSheet_.data();
+}
+
+void CMainFrame::OpenConversation(Contact* contact, bool inBackground) {
+    if (contact == nullptr) {
+        return;
+    }
+    auto* window = qobject_cast<CMsgFrame*>(contact->conversation.data());
+    if (window == nullptr) {
+        // A window of its own, with its own task-bar button.
+        window = new CMsgFrame(app_, this);
+        window->SetContact(contact);
+        if (inBackground) {
+            window->showMinimized();
+            QApplication::alert(window);
+        } else {
+            window->show();
+        }
+        return;
+    }
+    if (inBackground) {
+        QApplication::alert(window);  // flashes until the window comes forward
+        return;
+    }
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+    window->setFocus();
+}
+
+void CMainFrame::OpenFileTransfer(Contact* contact) {
+    if (contact == nullptr) {
+        return;
+    }
+    auto* dialog = qobject_cast<CFileTransferDlg*>(contact->fileTransfer.data());
+    if (dialog == nullptr) {
+        dialog = new CFileTransferDlg(this);
+        dialog->BindContact(*contact);
+    }
+    dialog->showNormal();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool outgoing) {
+    OpenConversation(&contact, true);
+    if (auto* window = qobject_cast<CMsgFrame*>(contact.conversation.data())) {
+        window->AppendMessage(text, outgoing);
+    }
+}
+
+void CMainFrame::CloseContactWindows(Contact& contact) {
+    if (auto* window = qobject_cast<CMsgFrame*>(contact.conversation.data())) {
+        window->DetachAndClose();
+    }
+    if (auto* dialog = qobject_cast<CFileTransferDlg*>(contact.fileTransfer.data())) {
+        dialog->DetachAndClose();
+    }
+}
+
+void CMainFrame::BringForward() {
+    if (CSettingsSheet* sheet = OpenSettingsSheet()) {
+        sheet->raise();
+        sheet->activateWindow();
+        return;
+    }
+    ShowOrHide(false);
+}
+
+void CMainFrame::Exit() {
+    exiting_ = true;
+    if (CSettingsSheet* sheet = OpenSettingsSheet()) {
+        sheet->reject();  // OnSettings closes the window once the sheet has returned
+        return;
+    }
+    close();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!exiting_) {
+        event->ignore();  // the close box hides the window; the program keeps running
+        ShowOrHide(true);
+        return;
+    }
+    event->accept();
+    Shutdown();
+    QApplication::quit();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !exiting_ &&
+        tray_.isAvailable()) {
+        // Minimising hides the window to the tray, once the state change is through.
+        QMetaObject::invokeMethod(
+            this, [this] { ShowOrHide(true); }, Qt::QueuedConnection);
+    }
+}
+
+void CMainFrame::contextMenuEvent(QContextMenuEvent* event) {
+    const std::unique_ptr<QMenu> menu(createPopupMenu());
+    menu->exec(event->globalPos());
+}
+
+QMenu* CMainFrame::createPopupMenu() {
+    // Stands in for the window's system menu, which the window manager keeps to itself.
+    auto* menu = new QMenu(this);
+    menu->addAction("Restore", this, [this] { ShowOrHide(false); });
+    menu->addAction("Minimize", this, [this] { ShowOrHide(true); });
+    menu->addAction("Close", this, [this] { ShowOrHide(true); });
+    menu->addSeparator();
+    menu->addAction("About...", this, &CMainFrame::OnAppAbout);
+    if (!tray_.IsShown()) {
+        menu->addAction("E&xit", this, &CMainFrame::Exit);  // the tray menu is out of reach
+    }
+    return menu;
+}
+
+void CMainFrame::Shutdown() {
+    if (std::exchange(shutDown_, true)) {
+        return;
+    }
+    timer_.stop();
+    if (activity_ != nullptr) {
+        activity_->Remove();
+    }
+    app_.SetConnected(false);
+    autostart_.SetAutostart(app_.Settings().startWithWindows != 0);
+    app_.Settings().SaveSettings(store_);
+    app_.Contacts().ClearContacts();
+    hide();
+    if (tray_.IsShown()) {
+        tray_.Remove();
+    }
+}
+
+}  // namespace tollix

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <string>
+
+#include "core/settings_store.h"
+#include "core/tollix_app.h"
+#include "platform/autostart.h"
+#include "ui/mainframe/tollix_view.h"
+#include "ui/mainframe/tray_icon.h"
+
+class QAction;
+class QMenu;
+
+namespace tollix {
+
+class ActivitySource;
+class CSettingsSheet;
+
+// The main window: a narrow window with the Connect and Settings buttons, the contact tree
+// and a status bar, and the tray icon through which it is hidden, shown and left. Closing
+// or minimising it hides it to the tray; "E&xit" (or a request to terminate) ends the
+// program in order: farewell, autostart entry, settings saved, contacts cleared, tray icon
+// removed.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    CMainFrame(CTollixApp& app, const SettingsStore& store, const Autostart& autostart,
+               QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Shows the window, or hides it to the tray (minimises it where there is no tray).
+    void ShowOrHide(bool hide);
+    void UpdateTrayTip();
+    void RefreshConnectButton();
+    // A click on the tray icon.
+    void OnTrayActivate();
+
+    void OpenConversation(Contact* contact, bool inBackground);
+    void OpenFileTransfer(Contact* contact);
+    void OnIncomingText(Contact& contact, const std::string& text, bool outgoing);
+
+    // The Connect, Settings and About commands.
+    void OnConnect();
+    void OnSettings();
+    void OnAppAbout();
+
+    // The activity source whose hooks shutdown removes; installed by start-up.
+    void SetActivitySource(ActivitySource* source) { activity_ = source; }
+    // Ends the program in order: the tray menu's "E&xit" and termination requests.
+    void Exit();
+    // The shutdown order; runs once. Exit ends in it, and so does the end of the session.
+    void Shutdown();
+    // Another copy was started: bring this one forward.
+    void BringForward();
+
+    TrayIcon& Tray() { return tray_; }
+    CTollixView& View() { return *view_; }
+    QAction& ConnectAction() { return *connectAction_; }
+    QMenu& TrayMenu() { return *trayMenu_; }
+    int ConnectPictureShown() const { return connectPicture_; }
+    CSettingsSheet* OpenSettingsSheet() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // The window's menu: restore, minimise, close, "About...", and "E&xit" without a tray.
+    QMenu* createPopupMenu() override;
+
+private:
+    void CreateToolBar();
+    void CreateStatusBar();
+    void OnTimer();
+    void RefreshLockIndicators();
+    void CloseContactWindows(Contact& contact);
+    bool TrayWanted(bool hide) const;
+
+    CTollixApp& app_;
+    const SettingsStore& store_;
+    const Autostart& autostart_;
+    ActivitySource* activity_ = nullptr;
+    TrayIcon tray_;
+    CTollixView* view_;
+    QAction* connectAction_ = nullptr;
+    QAction* settingsAction_ = nullptr;
+    QMenu* trayMenu_;
+    QLabel* capsIndicator_ = nullptr;
+    QLabel* numIndicator_ = nullptr;
+    QLabel* scrollIndicator_ = nullptr;
+    QTimer timer_;
+    int connectPicture_ = 0;
+    QPointer<CSettingsSheet> openSettingsSheet_;
+    bool exiting_ = false;
+    bool shutDown_ = false;
+};
+
+}  // namespace tollix

@@ -1,0 +1,224 @@
+// The desktop program's main window under the offscreen platform, with the core on fake
+// channels: start-up order, placement, tray icon rules, the Connect button, the contact
+// tree, and the shutdown order (also on SIGTERM).
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "../unit/core_harness.h"
+#include "test_dialog_support.h"
+#include "ui/mainframe/desktop_app.h"
+#include "ui/mainframe/main_frame.h"
+#include "ui/mainframe/placement.h"
+
+using namespace tollix;
+using namespace tollix::testing;
+
+namespace {
+
+// A copy of the desktop program around a core on fake channels, with its files in a
+// folder of its own.
+struct Desktop {
+    BoxAnswerer boxes;  // the alerts' boxes are answered at once
+    QTemporaryDir dir;
+    CoreHarness core;
+    SettingsStore store{dir.path()};
+    Autostart autostart{dir.path()};
+    SingleInstance instance{"tollix-test", dir.path()};
+    DesktopApp desktop{core.app, store, autostart, instance};
+
+    explicit Desktop(const QString& settings = {}) {
+        if (!settings.isEmpty()) {
+            QDir().mkpath(dir.path() + "/Quardell");
+            QFile file(store.FilePath());
+            file.open(QIODevice::WriteOnly);
+            file.write(("[settings]\n" + settings).toUtf8());
+        }
+    }
+    CMainFrame& Frame() { return *desktop.MainFrame(); }
+};
+
+void FromPeer(CoreHarness& core, const std::string& address, int type, std::int32_t id,
+              const std::string& first, const std::string& group = "Ops") {
+    core.FromGroup(Envelope(type, id, first, "", group), address);
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startUpConnectsOnceTheLoopRuns() {
+        Desktop copy;
+        QVERIFY(copy.desktop.InitInstance());
+        QVERIFY(copy.Frame().isVisible());
+        QCOMPARE(copy.Frame().windowTitle(), "Tollix");
+        QVERIFY(!copy.core.app.IsConnected());  // posted, not yet run
+        QTRY_VERIFY(copy.core.app.IsConnected());
+        QCOMPARE(copy.core.multicast.SentOfType(MSGTYPE_HELLO).size(), std::size_t{1});
+
+        Desktop offline("connect%20on%20startup=0\nstart%20minimized=1\n");
+        QVERIFY(offline.desktop.InitInstance());
+        QTest::qWait(50);
+        QVERIFY(!offline.core.app.IsConnected());
+        QCOMPARE(offline.core.multicast.joins, 0);
+        QVERIFY(!offline.Frame().isVisible() || offline.Frame().isMinimized());
+    }
+
+    void placementAtTheScreenEdge() {
+        const QRect screen(0, 0, 1280, 1024);
+        QCOMPARE(MainWindowPlacement(1, screen, 954), QRect(1100, 131, 180, 763));
+        QCOMPARE(MainWindowPlacement(0, screen, 954), QRect(0, 131, 180, 763));
+    }
+
+    void trayIconTipAndReminder() {
+        Desktop copy("tray%20icon%20always%20visible=0\nconnect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        TrayIcon& tray = frame.Tray();
+        tray.isAvailable = [] { return true; };
+        frame.ShowOrHide(false);
+        QVERIFY(!tray.IsShown());  // only while the window is hidden
+        QCOMPARE(tray.BalloonTitle(), "Note!");
+        QCOMPARE(tray.BalloonText(),
+                 "Please specify you REAL name\nin program settings dialog,\nand re-connect.");
+        QCOMPARE(tray.Tip(), "Tollix - offline");
+
+        frame.ShowOrHide(true);
+        QVERIFY(tray.IsShown());
+        QVERIFY(frame.isHidden());
+        QCOMPARE(tray.BalloonsShown(), 1);
+        frame.OnTrayActivate();  // shows the window, removes the icon
+        QVERIFY(frame.isVisible());
+        QVERIFY(!tray.IsShown());
+
+        copy.core.app.Settings().userFirstName = "Ann";
+        copy.core.app.Settings().userLastName = "Lee";
+        frame.ShowOrHide(false);
+        QCOMPARE(tray.BalloonText(), "");
+
+        frame.OnConnect();
+        QCOMPARE(tray.Tip(), "Tollix - online (no contacts)");
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        FromPeer(copy.core, "10.0.0.8", MSGTYPE_ONLINE, 2, "Cid");
+        QCOMPARE(tray.Tip(), "Tollix - online (3 contacts)");
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_OFFLINE, 3, "Bob");
+        FromPeer(copy.core, "10.0.0.8", MSGTYPE_OFFLINE, 4, "Cid");
+        QCOMPARE(tray.Tip(), "Tollix - online (no contacts)");
+        frame.OnConnect();
+        QCOMPARE(tray.Tip(), "Tollix - offline");
+    }
+
+    void trayClickBringsForwardOrToggles() {
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        frame.Tray().isAvailable = [] { return true; };
+        frame.ShowOrHide(false);
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+
+        // Visible but behind another window: brought forward, not hidden.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        frame.OnTrayActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QVERIFY(frame.isVisible());
+
+        // Visible and active: hidden; hidden: shown again.
+        frame.OnTrayActivate();
+        QVERIFY(frame.isHidden());
+        frame.OnTrayActivate();
+        QVERIFY(frame.isVisible());
+    }
+
+    void connectButtonFollowsTheState() {
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        QCOMPARE(frame.ConnectPictureShown(), 0);
+        QVERIFY(!frame.ConnectAction().isChecked());
+        frame.ConnectAction().trigger();
+        QCOMPARE(frame.ConnectPictureShown(), 2);
+        QVERIFY(frame.ConnectAction().isChecked());
+        copy.core.app.GoAway();
+        QCOMPARE(frame.ConnectPictureShown(), 3);
+        frame.ConnectAction().trigger();
+        QCOMPARE(frame.ConnectPictureShown(), 0);
+        QVERIFY(!frame.ConnectAction().isChecked());
+
+        copy.core.multicast.joinSucceeds = false;  // a failed join leaves the button up
+        frame.ConnectAction().trigger();
+        QVERIFY(!frame.ConnectAction().isChecked());
+    }
+
+    void contactTreeShowsGroupsContactsAndInfo() {
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CTollixView& view = copy.Frame().View();
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "bob");
+        FromPeer(copy.core, "10.0.0.8", MSGTYPE_AWAY, 2, "Zed");
+        FromPeer(copy.core, "10.0.0.7", MSGTYPE_ONLINE, 3, "Amy", "Dev");
+        QAbstractItemModel& model = *view.model();
+        const QModelIndex ops = model.index(0, 0);
+        QCOMPARE(ops.data().toString(), "Ops");
+        QCOMPARE(model.index(0, 0, ops).data().toString(), "Zed");
+        QCOMPARE(model.index(0, 0, ops).data(ContactList::PictureRole).toInt(), 1);
+        QCOMPARE(model.index(1, 0, ops).data().toString(), "bob");
+        QCOMPARE(model.index(1, 0, ops).data(ContactList::PictureRole).toInt(), 0);
+        QCOMPARE(model.index(1, 0).data().toString(), "Dev");
+        QTRY_VERIFY(view.isExpanded(ops) && view.isExpanded(model.index(1, 0)));
+
+        const Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        QCOMPARE(CTollixView::ContactInfoText(model.index(1, 0, ops), bob),
+                 "Contact: bob\nIP: 10.0.0.9\nClient: Tollix v.1.2.0");
+        QCOMPARE(CTollixView::ContactInfoText(ops, nullptr), "Contact: Ops");
+        const QStringList menu = [&] {
+            QStringList texts;
+            for (const QAction* action : view.ContactMenu()->actions()) {
+                texts << (action->isSeparator() ? "-" : action->text());
+            }
+            return texts;
+        }();
+        QCOMPARE(menu,
+                 QStringList({"Send message", "Send file", "-", "View history", "Contact info"}));
+    }
+
+    void exitSaysGoodbyeAndSaves() {
+        Desktop copy;
+        copy.desktop.InitInstance();
+        QTRY_VERIFY(copy.core.app.IsConnected());
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        copy.Frame().close();  // the close box only hides
+        QVERIFY(copy.core.app.IsConnected());
+        copy.Frame().Exit();
+        QVERIFY(!copy.core.app.IsConnected());
+        QCOMPARE(copy.core.multicast.SentOfType(MSGTYPE_OFFLINE).size(), std::size_t{1});
+        QCOMPARE(copy.core.app.Contacts().ContactCount(), 0);
+        QSettings saved(copy.store.FilePath(), QSettings::IniFormat);
+        QCOMPARE(saved.value("settings/user first name").toString(), "unknown");
+        QVERIFY(copy.autostart.IsEnabled());
+        QVERIFY(!copy.Frame().Tray().IsShown());
+    }
+
+    void terminationSignalEndsInTheSameOrder() {
+        Desktop copy("start%20with%20Windows=0\n");
+        copy.autostart.SetAutostart(true);  // an entry left from earlier
+        copy.desktop.InitInstance();
+        QTRY_VERIFY(copy.core.app.IsConnected());
+        std::raise(SIGTERM);
+        QTRY_VERIFY(!copy.core.app.IsConnected());
+        QCOMPARE(copy.core.multicast.SentOfType(MSGTYPE_OFFLINE).size(), std::size_t{1});
+        QVERIFY(QFile::exists(copy.store.FilePath()));
+        QVERIFY(!copy.autostart.IsEnabled());
+    }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "test_main_frame.moc"
