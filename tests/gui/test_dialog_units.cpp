@@ -19,18 +19,18 @@ namespace {
 
 // Each control of the page sits at its table position; labels and buttons with an
 // indicator may be wider, and taller about their centre.
-void CheckPlacement(const CPropertyPage& page, std::span<const dialog::ControlSpec> table) {
+void CheckPlacement(const CPropertyPage& page, std::span<const dialog::ControlRow> table) {
     const dialog::DialogUnits units(page.font());
-    for (const dialog::ControlSpec& spec : table) {
-        if (spec.id == dialog::kNoId || spec.kind == dialog::Kind::UpDown || spec.id == 1033) {
+    for (const dialog::ControlRow& row : table) {
+        if (row.id == dialog::kNoId || row.kind == dialog::Kind::UpDown || row.id == 1033) {
             continue;  // the up-down control moves onto its edit's right edge
         }
-        const QRect expected = units.ToPixels(spec.x, spec.y, spec.width, spec.height);
-        const QRect placed = page.Control(spec.id)->geometry();
+        const QRect expected = units.ToPixels(row.x, row.y, row.width, row.height);
+        const QRect placed = page.Control(row.id)->geometry();
         QVERIFY2(placed.left() == expected.left() && placed.width() >= expected.width() &&
                      placed.center().y() - expected.center().y() <= 1 &&
                      placed.height() >= expected.height(),
-                 qPrintable(QStringLiteral("control %1").arg(spec.id)));
+                 qPrintable(QStringLiteral("control %1").arg(row.id)));
     }
 }
 

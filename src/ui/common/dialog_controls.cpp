@@ -17,14 +17,14 @@ namespace tollix::dialog {
 
 namespace {
 
-QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
-    const QString text = QString::fromUtf8(spec.text ? spec.text : "");
-    switch (spec.kind) {
+QWidget* MakeControl(const ControlRow& row, QWidget* parent) {
+    const QString text = QString::fromUtf8(row.text ? row.text : "");
+    switch (row.kind) {
         case Kind::GroupBox:
             return new QGroupBox(text, parent);
         case Kind::Label: {
             auto* label = new QLabel(text, parent);
-            label->setAlignment((spec.style & kCentred ? Qt::AlignHCenter : Qt::AlignLeft) |
+            label->setAlignment((row.style & kCentred ? Qt::AlignHCenter : Qt::AlignLeft) |
                                 Qt::AlignTop);
             return label;
         }
@@ -35,25 +35,25 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
         }
         case Kind::Edit: {
             auto* edit = new QLineEdit(text, parent);
-            edit->setReadOnly((spec.style & kReadOnly) != 0);
+            edit->setReadOnly((row.style & kReadOnly) != 0);
             return edit;
         }
         case Kind::MultiLineEdit: {
             auto* edit = new QPlainTextEdit(text, parent);
-            edit->setReadOnly((spec.style & kReadOnly) != 0);
+            edit->setReadOnly((row.style & kReadOnly) != 0);
             return edit;
         }
         case Kind::RadioButton:
             return new QRadioButton(text, parent);
         case Kind::CheckBox:
-            if (spec.style & kLeftText) {
+            if (row.style & kLeftText) {
                 return new LeftTextCheckBox(text, parent);
             }
             return new QCheckBox(text, parent);
         case Kind::PushButton: {
             auto* button = new QPushButton(text, parent);
-            button->setDefault((spec.style & kDefault) != 0);
-            button->setFlat((spec.style & kFlat) != 0);
+            button->setDefault((row.style & kDefault) != 0);
+            button->setFlat((row.style & kFlat) != 0);
             return button;
         }
         case Kind::ListBox: {
@@ -78,8 +78,8 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
 // average character, than some fonts do. A text that would be cut off widens its control
 // to the right, and a control too low for its text or indicator grows evenly up and
 // down, as far as the parent allows. Everything else keeps the table's rectangle.
-void FitToContents(QWidget* widget, const ControlSpec& spec) {
-    if (spec.kind != Kind::Label && spec.kind != Kind::CheckBox && spec.kind != Kind::RadioButton) {
+void FitToContents(QWidget* widget, const ControlRow& row) {
+    if (row.kind != Kind::Label && row.kind != Kind::CheckBox && row.kind != Kind::RadioButton) {
         return;
     }
     QRect rect = widget->geometry();
@@ -118,40 +118,39 @@ QButtonGroup* DialogControls::RadioGroup(int firstId) const {
 }
 
 DialogControls PlaceControls(QWidget* parent, const DialogUnits& units,
-                             std::span<const ControlSpec> table, QPoint origin) {
+                             std::span<const ControlRow> table, QPoint origin) {
     DialogControls controls;
     QButtonGroup* radioGroup = nullptr;
-    for (const ControlSpec& spec : table) {
-        QWidget* widget = MakeControl(spec, parent);
-        widget->setGeometry(
-            units.ToPixels(spec.x, spec.y, spec.width, spec.height).translated(origin));
-        FitToContents(widget, spec);
-        if (spec.kind == Kind::RadioButton) {
+    for (const ControlRow& row : table) {
+        QWidget* widget = MakeControl(row, parent);
+        widget->setGeometry(units.ToPixels(row.x, row.y, row.width, row.height).translated(origin));
+        FitToContents(widget, row);
+        if (row.kind == Kind::RadioButton) {
             // Radio buttons of one parent would all exclude each other; each group that the
             // table starts gets its own.
-            if (radioGroup == nullptr || (spec.style & kGroupStart)) {
+            if (radioGroup == nullptr || (row.style & kGroupStart)) {
                 radioGroup = new QButtonGroup(parent);
-                controls.groups_.emplace_back(spec.id, radioGroup);
+                controls.groups_.emplace_back(row.id, radioGroup);
             }
             radioGroup->addButton(qobject_cast<QRadioButton*>(widget),
                                   static_cast<int>(radioGroup->buttons().size()));
         }
-        if (spec.id != kNoId) {
-            controls.byId_.emplace_back(spec.id, widget);
+        if (row.id != kNoId) {
+            controls.byId_.emplace_back(row.id, widget);
         }
         controls.all_.push_back(widget);
     }
     return controls;
 }
 
-DialogControls BuildDialog(QWidget* dialog, const DialogSpec& spec, int edge) {
+DialogControls BuildDialog(QWidget* dialog, const DialogTemplate& layout, int edge) {
     dialog->setFont(DialogUnits::DialogFont());
     const DialogUnits units(dialog->font());
-    if (spec.caption != nullptr) {
-        dialog->setWindowTitle(QString::fromUtf8(spec.caption));
+    if (layout.caption != nullptr) {
+        dialog->setWindowTitle(QString::fromUtf8(layout.caption));
     }
-    dialog->setFixedSize(units.ToPixels(spec.width, spec.height) + QSize(2 * edge, 2 * edge));
-    return PlaceControls(dialog, units, spec.controls, QPoint(edge, edge));
+    dialog->setFixedSize(units.ToPixels(layout.width, layout.height) + QSize(2 * edge, 2 * edge));
+    return PlaceControls(dialog, units, layout.controls, QPoint(edge, edge));
 }
 
 }  // namespace tollix::dialog

@@ -27,7 +27,7 @@ public:
 
 private:
     friend DialogControls PlaceControls(QWidget* parent, const DialogUnits& units,
-                                        std::span<const ControlSpec> table, QPoint origin);
+                                        std::span<const ControlRow> table, QPoint origin);
 
     std::vector<std::pair<int, QWidget*>> byId_;
     std::vector<std::pair<int, QButtonGroup*>> groups_;
@@ -39,11 +39,11 @@ private:
 // check box or radio button whose text would be cut off with the current font is widened
 // (or made taller, about its centre) just enough, within the parent.
 DialogControls PlaceControls(QWidget* parent, const DialogUnits& units,
-                             std::span<const ControlSpec> table, QPoint origin = {});
+                             std::span<const ControlRow> table, QPoint origin = {});
 
-// Gives `dialog` the dialog font, its caption and the fixed size of `spec` plus `edge`
+// Gives `dialog` the dialog font, its caption and the fixed size of `layout` plus `edge`
 // pixels on every side, then places the controls inside that edge. A fixed size keeps the
 // controls of the table from ever being clipped by resizing.
-DialogControls BuildDialog(QWidget* dialog, const DialogSpec& spec, int edge = 0);
+DialogControls BuildDialog(QWidget* dialog, const DialogTemplate& layout, int edge = 0);
 
 }  // namespace tollix::dialog

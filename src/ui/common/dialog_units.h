@@ -38,7 +38,7 @@ enum Style : unsigned {
 inline constexpr int kNoId = -1;
 
 // One row of a dialog table: position and size in dialog units.
-struct ControlSpec {
+struct ControlRow {
     int id;
     Kind kind;
     const char* text;
@@ -51,11 +51,11 @@ struct ControlSpec {
 
 // A whole dialog: its caption, its size in dialog units and its controls, in creation
 // (and tab) order.
-struct DialogSpec {
+struct DialogTemplate {
     const char* caption;
     int width;
     int height;
-    std::span<const ControlSpec> controls;
+    std::span<const ControlRow> controls;
 };
 
 // Converts dialog units into pixels. A horizontal unit is a quarter of the dialog font's

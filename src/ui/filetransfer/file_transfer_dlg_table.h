@@ -11,21 +11,21 @@ using namespace dialog;
 // The file transfer dialog, in dialog units of the 8-point dialog font. Labels 1030 and
 // 1031 and the OK button get their texts when the dialog is bound to a contact.
 inline constexpr std::array kControls{
-    ControlSpec{1030, Kind::Label, "From:", 3, 4, 20, 8},
-    ControlSpec{1021, Kind::Edit, "", 37, 3, 147, 12, kReadOnly},
-    ControlSpec{kNoId, Kind::Label, "File name:", 3, 17, 34, 8},
-    ControlSpec{1022, Kind::Edit, "", 37, 16, 147, 12, kReadOnly},
-    ControlSpec{kNoId, Kind::Label, "File size:", 3, 30, 28, 8},
-    ControlSpec{1023, Kind::Edit, "", 37, 29, 147, 12, kReadOnly},
-    ControlSpec{1026, Kind::ProgressBar, "", 3, 44, 181, 6},
-    ControlSpec{1031, Kind::Label, "File path:", 3, 55, 31, 8},
-    ControlSpec{1024, Kind::Edit, "", 37, 54, 134, 12, kReadOnly},
-    ControlSpec{1025, Kind::PushButton, "...", 171, 54, 13, 12},
-    ControlSpec{1, Kind::PushButton, "OK", 35, 71, 50, 14, kDefault},
-    ControlSpec{2, Kind::PushButton, "Cancel", 101, 71, 50, 14},
+    ControlRow{1030, Kind::Label, "From:", 3, 4, 20, 8},
+    ControlRow{1021, Kind::Edit, "", 37, 3, 147, 12, kReadOnly},
+    ControlRow{kNoId, Kind::Label, "File name:", 3, 17, 34, 8},
+    ControlRow{1022, Kind::Edit, "", 37, 16, 147, 12, kReadOnly},
+    ControlRow{kNoId, Kind::Label, "File size:", 3, 30, 28, 8},
+    ControlRow{1023, Kind::Edit, "", 37, 29, 147, 12, kReadOnly},
+    ControlRow{1026, Kind::ProgressBar, "", 3, 44, 181, 6},
+    ControlRow{1031, Kind::Label, "File path:", 3, 55, 31, 8},
+    ControlRow{1024, Kind::Edit, "", 37, 54, 134, 12, kReadOnly},
+    ControlRow{1025, Kind::PushButton, "...", 171, 54, 13, 12},
+    ControlRow{1, Kind::PushButton, "OK", 35, 71, 50, 14, kDefault},
+    ControlRow{2, Kind::PushButton, "Cancel", 101, 71, 50, 14},
 };
 
-inline constexpr DialogSpec kDialog{"File transfer", 187, 88, kControls};
+inline constexpr DialogTemplate kDialog{"File transfer", 187, 88, kControls};
 
 inline constexpr int kPeerLabel = 1030;
 inline constexpr int kPeerName = 1021;

@@ -10,12 +10,12 @@
 
 namespace tollix {
 
-CPropertyPage::CPropertyPage(const dialog::DialogSpec& spec, QWidget* parent)
-    : QWidget(parent), spec_(spec) {
+CPropertyPage::CPropertyPage(const dialog::DialogTemplate& layout, QWidget* parent)
+    : QWidget(parent), layout_(layout) {
     // The size is known before the controls exist, so that the sheet fits every page.
     setFont(dialog::DialogUnits::DialogFont());
-    setFixedSize(dialog::DialogUnits(font()).ToPixels(spec.width, spec.height));
-    setWindowTitle(QString::fromUtf8(spec.caption));
+    setFixedSize(dialog::DialogUnits(font()).ToPixels(layout.width, layout.height));
+    setWindowTitle(QString::fromUtf8(layout.caption));
 }
 
 void CPropertyPage::Activate() {
@@ -23,7 +23,7 @@ void CPropertyPage::Activate() {
         return;
     }
     opened_ = true;
-    controls_ = dialog::PlaceControls(this, dialog::DialogUnits(font()), spec_.controls);
+    controls_ = dialog::PlaceControls(this, dialog::DialogUnits(font()), layout_.controls);
     for (QWidget* control : controls_.All()) {
         control->show();  // children made after their parent was shown stay hidden otherwise
     }

@@ -16,8 +16,8 @@ class CPropertyPage : public QWidget {
     Q_OBJECT
 
 public:
-    // `spec` must outlive the page (the tables are constants).
-    explicit CPropertyPage(const dialog::DialogSpec& spec, QWidget* parent = nullptr);
+    // `layout` must outlive the page (the tables are constants).
+    explicit CPropertyPage(const dialog::DialogTemplate& layout, QWidget* parent = nullptr);
 
     // Makes the controls and fills them, the first time only.
     void Activate();
@@ -54,7 +54,7 @@ protected:
 private:
     bool Refuse(QWidget* control, const QString& text);
 
-    const dialog::DialogSpec& spec_;
+    const dialog::DialogTemplate& layout_;
     dialog::DialogControls controls_;
     bool opened_ = false;
 };
