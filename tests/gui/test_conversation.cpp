@@ -2,7 +2,6 @@
 // what a typed text becomes on the wire, the send key, the hints, the history entries,
 // the split, links, and the input kept after a failed send.
 #include <QApplication>
-#include <QLabel>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -145,11 +144,8 @@ private slots:
             << 0 << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
         QTest::newRow("0: Shift+Enter")
             << 0 << int(Qt::Key_Return) << int(Qt::ShiftModifier) << true;
-        QTest::newRow("0: Alt+Enter") << 0 << int(Qt::Key_Return) << int(Qt::AltModifier) << true;
         QTest::newRow("0: Ctrl+Enter") << 0 << int(Qt::Key_Return) << ctrl << false;
         QTest::newRow("1: Ctrl+Enter") << 1 << int(Qt::Key_Return) << ctrl << true;
-        QTest::newRow("1: Ctrl+Shift+Enter")
-            << 1 << int(Qt::Key_Return) << (ctrl | int(Qt::ShiftModifier)) << true;
         QTest::newRow("1: Enter") << 1 << int(Qt::Key_Return) << 0 << false;
     }
     void sendKeyFollowsTheSettingAndShowsTheHint() {
@@ -161,18 +157,8 @@ private slots:
         CMsgFrame& frame = Open();
         QCOMPARE(frame.MessagePaneText(), "Ready");
         QTest::keyClicks(&Input(), "one");
-        const QString hint = sendKey == 0 ? kEnterHint : kCtrlEnterHint;
-        QCOMPARE(frame.MessagePaneText(), hint);
-        const QStatusBar& bar = *frame.statusBar();
-        QVERIFY(bar.autoFillBackground());
-        QCOMPARE(bar.palette().color(QPalette::Window), bar.palette().color(QPalette::ToolTipBase));
-
-        // The send key shows the hint afresh as well, after a toolbar prompt replaced it.
-        QStatusTipEvent prompt(QStringLiteral("Message history"));
-        QApplication::sendEvent(&frame, &prompt);
-        QCOMPARE(frame.MessagePaneText(), "Message history");
         QTest::keyClick(&Input(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(frame.MessagePaneText(), hint);
+        QCOMPARE(frame.MessagePaneText(), sendKey == 0 ? kEnterHint : kCtrlEnterHint);
         if (sends) {
             QCOMPARE(SentTexts(core_->multicast), QStringList{"one"});
             QVERIFY(Input().toPlainText().isEmpty());
@@ -192,18 +178,34 @@ private slots:
         QCOMPARE(SentTexts(core_->multicast), QStringList{"one\ntwo"});
     }
 
-    void toolbarPromptReturnsToReady() {
+    void toolbarPromptGivesWayToReadyThenTheHint() {
         CMsgFrame& frame = Open();
         auto* button = qobject_cast<QToolButton*>(frame.findChild<QToolBar*>()->widgetForAction(
             frame.findChild<QAction*>("messageHistory")));
-        QVERIFY(button != nullptr);
-        QVERIFY(!button->isEnabled());
-        QTest::keyClicks(&Input(), "x");
-        QCOMPARE(frame.MessagePaneText(), kCtrlEnterHint);
+        QVERIFY(button != nullptr && !button->isEnabled());
         QTest::mouseMove(button);
         QTRY_COMPARE(frame.MessagePaneText(), "Message history");
         QTest::mouseMove(&Input());
         QTRY_COMPARE(frame.MessagePaneText(), "Ready");
+        QTest::keyClick(&Input(), Qt::Key_Shift);  // any key press
+        QCOMPARE(frame.MessagePaneText(), kCtrlEnterHint);
+        const QPalette& bar = frame.statusBar()->palette();
+        QVERIFY(frame.statusBar()->autoFillBackground());
+        QCOMPARE(bar.color(QPalette::Window), bar.color(QPalette::ToolTipBase));
+    }
+
+    void keysMoveBetweenPanesAndUndo() {
+        CMsgFrame& frame = Open();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QVERIFY(Input().hasFocus());
+        QTest::keyClick(&Input(), Qt::Key_F6);
+        QVERIFY(frame.HistoryView()->hasFocus());
+        QTest::keyClick(frame.HistoryView(), Qt::Key_F6, Qt::ShiftModifier);
+        QVERIFY(Input().hasFocus());
+        QTest::keyClicks(&Input(), "abc");
+        QTest::keyClick(&Input(), Qt::Key_Backspace, Qt::AltModifier);
+        QVERIFY(Input().toPlainText().isEmpty());
     }
 
     void historyEntriesShowMarkNameAndColour() {
@@ -231,20 +233,16 @@ private slots:
         QCOMPARE(history.toPlainText(), expected);
 
         // Mark, then line, in explicit colours; the line breaks inside a text keep its colour.
+        const QColor blue(0, 0, 255), darkBlue(0, 0, 153), green(0, 153, 0);
         QList<QColor> wanted;
-        const auto entry = [&wanted](qsizetype lineLength, bool outgoing) {
-            wanted << CDialogView::MarkColour(outgoing);
-            wanted << QList<QColor>(lineLength, CDialogView::LineColour(outgoing));
+        const auto entry = [&wanted](const QString& line, const QColor& mark, const QColor& text) {
+            wanted << mark << QList<QColor>(line.size(), text);
         };
-        entry(QString(" Bob Brown: hi").size(), false);
-        entry(QString(" Annie Lee: onetwohttp://example.org").size(), true);
-        entry(QString(" Rob Brown: back").size(), false);
-        entry(QString(" : nameless").size(), true);
+        entry(" Bob Brown: hi", blue, darkBlue);
+        entry(" Annie Lee: onetwohttp://example.org", green, green);
+        entry(" Rob Brown: back", blue, darkBlue);
+        entry(" : nameless", green, green);
         QCOMPARE(Colours(history), wanted);
-        QCOMPARE(CDialogView::MarkColour(false), QColor(0, 0, 255));
-        QCOMPARE(CDialogView::LineColour(false), QColor(0, 0, 153));
-        QCOMPARE(CDialogView::MarkColour(true), QColor(0, 153, 0));
-        QCOMPARE(CDialogView::LineColour(true), QColor(0, 153, 0));
 
         // The newest entry stays in view.
         for (int i = 0; i < 40; ++i) {
@@ -315,19 +313,16 @@ private slots:
     void linksAreFound_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("links");
-        QTest::newRow("schemes") << "a http://x.org/p?q=1 b https://y.net c ftp://f.example d"
-                                 << QStringList{"http://x.org/p?q=1", "https://y.net",
-                                                "ftp://f.example"};
-        QTest::newRow("www, mailto, file")
-            << "WWW.Example.com, mailto:ann@example.org; file:/tmp/a.txt."
-            << QStringList{"WWW.Example.com", "mailto:ann@example.org", "file:/tmp/a.txt"};
-        QTest::newRow("sentence punctuation and brackets")
-            << "(see http://x.org/a). http://w.org/A_(b)!"
+        QTest::newRow("kinds") << "a http://x.org/p?q=1 https://y.net ftp://f.example "
+                                  "WWW.Example.com mailto:ann@example.org file:/tmp/a.txt"
+                               << QStringList{"http://x.org/p?q=1",     "https://y.net",
+                                              "ftp://f.example",        "WWW.Example.com",
+                                              "mailto:ann@example.org", "file:/tmp/a.txt"};
+        QTest::newRow("punctuation and brackets")
+            << "(see http://x.org/a). <http://w.org/A_(b)>!"
             << QStringList{"http://x.org/a", "http://w.org/A_(b)"};
         QTest::newRow("not at a word start, or prefix alone")
             << "awww.x.org profile:x http:// www." << QStringList{};
-        QTest::newRow("ends at blanks and angle brackets")
-            << "<http://x.org>\thttp://y.org\nz" << QStringList{"http://x.org", "http://y.org"};
     }
     void linksAreFound() {
         QFETCH(QString, text);
@@ -339,7 +334,6 @@ private slots:
         }
         QCOMPARE(found, links);
         QCOMPARE(LinkTarget("www.x.org/a"), QUrl("http://www.x.org/a"));
-        QCOMPARE(LinkTarget("mailto:ann@x.org"), QUrl("mailto:ann@x.org"));
     }
 
     void clickedLinksOpenAndLeaveTheSelection() {
@@ -365,10 +359,6 @@ private slots:
         const QPoint onLink = PointAt(history, linkStart + 3);
         QTest::mouseClick(history.viewport(), Qt::RightButton, {}, onLink);
         QVERIFY(opened_.empty());
-        QTest::mouseClick(history.viewport(), Qt::LeftButton, {}, PointAt(history, 1));
-        QVERIFY(opened_.empty());  // plain text is no link
-
-        history.setTextCursor(selection);
         QTest::mouseClick(history.viewport(), Qt::LeftButton, {}, onLink);
         QCOMPARE(opened_, std::vector<QUrl>{QUrl("http://example.org/a?b=1")});
         QCOMPARE(history.textCursor().selectionStart(), 0);
