@@ -244,6 +244,10 @@ bool CMsgFrame::event(QEvent* event) {
         messagePane_->setText(tip.isEmpty() ? Ready() : tip);
         return true;
     }
+    // A window opened minimised gets its frame only when the user first brings it up.
+    if (event->type() == QEvent::WindowActivate) {
+        FitOuterSize();
+    }
     return QMainWindow::event(event);
 }
 
@@ -266,10 +270,15 @@ void CMsgFrame::KeepFirstHistoryHeight() {
 }
 
 void CMsgFrame::FitOuterSize() {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.width() <= 0 && frame.height() <= 0) {
+    // Once only, and never over a size the user has chosen.
+    if (outerSizeFitted_ || ratioFollowsResize_ || isMinimized()) {
         return;
     }
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.width() <= 0 && frame.height() <= 0) {
+        return;  // no frame yet, or none at all
+    }
+    outerSizeFitted_ = true;
     ownSize_ = QSize(kOuterWidth, kOuterHeight) - frame;
     resize(ownSize_);
 }

@@ -96,6 +96,9 @@ private:
     // window's own sizing to its outer size does not count.
     bool ratioFollowsResize_ = false;
     bool shownOnce_ = false;
+    // The outer size is 350 x 250 pixels; the window manager's frame is known only once the
+    // window is on the screen, and the inner size is then fitted to it.
+    bool outerSizeFitted_ = false;
     QSize ownSize_;
 };
 
