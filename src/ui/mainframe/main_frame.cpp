@@ -9,6 +9,7 @@
 #include "core/main_frame_rules.h"
 #include "platform/activity_source.h"
 #include "platform/lock_keys.h"
+#include "platform/taskbar.h"
 #include "ui/about/about_dlg.h"
 #include "ui/common/pictures.h"
 #include "ui/conversation/msg_frame.h"
@@ -299,6 +300,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
     Shutdown();
     QApplication::quit();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    if (windowFlags().testFlag(Qt::Tool)) {
+        KeepOutOfTaskbar(*this);
+    }
+    QMainWindow::showEvent(event);
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
