@@ -23,7 +23,7 @@ build: deps
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/apps/tollix-cli/tollix-cli $(RUN_ARGS)
+	$(BUILD_DIR)/apps/tollix/tollix $(RUN_ARGS)
 
 test: deps
 	@scripts/install-deps.sh test
