@@ -19,7 +19,7 @@
 #include "protocol/text_safety.h"
 #include "ui/common/pictures.h"
 #include "ui/conversation/dialog_view.h"
-#include "ui/conversation/lock_indicators.h"
+#include "ui/common/lock_indicators.h"
 #include "ui/conversation/msg_view.h"
 #include "ui/conversation/splitter.h"
 

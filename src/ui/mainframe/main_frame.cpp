@@ -8,9 +8,9 @@
 
 #include "core/main_frame_rules.h"
 #include "platform/activity_source.h"
-#include "platform/lock_keys.h"
 #include "platform/taskbar.h"
 #include "ui/about/about_dlg.h"
+#include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
@@ -98,28 +98,11 @@ void CMainFrame::CreateStatusBar() {
         }
     });
     bar->showMessage("Ready");
-    const auto indicator = [bar](const char* text) {
-        auto* label = new QLabel(text, bar);
-        label->setEnabled(false);
-        bar->addPermanentWidget(label);
-        return label;
-    };
-    capsIndicator_ = indicator("CAP");
-    numIndicator_ = indicator("NUM");
-    scrollIndicator_ = indicator("SCRL");
-    RefreshLockIndicators();
-}
-
-void CMainFrame::RefreshLockIndicators() {
-    const LockKeys keys = ReadLockKeys();
-    capsIndicator_->setEnabled(keys.capsLock);
-    numIndicator_->setEnabled(keys.numLock);
-    scrollIndicator_->setEnabled(keys.scrollLock);
+    new LockIndicators(*bar);
 }
 
 void CMainFrame::OnTimer() {
     app_.CheckIdle();
-    RefreshLockIndicators();
     // A tray that appears after the program started (a panel that starts later at login)
     // gets the icon now.
     if (!tray_.IsShown() && TrayWanted(isHidden() || isMinimized())) {

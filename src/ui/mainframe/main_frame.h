@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -77,7 +76,6 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void OnTimer();
-    void RefreshLockIndicators();
     void CloseContactWindows(Contact& contact);
     bool TrayWanted(bool hide) const;
 
@@ -90,9 +88,6 @@ private:
     QAction* connectAction_ = nullptr;
     QAction* settingsAction_ = nullptr;
     QMenu* trayMenu_;
-    QLabel* capsIndicator_ = nullptr;
-    QLabel* numIndicator_ = nullptr;
-    QLabel* scrollIndicator_ = nullptr;
     QTimer timer_;
     int connectPicture_ = 0;
     QPointer<CSettingsSheet> openSettingsSheet_;

@@ -1,4 +1,4 @@
-#include "ui/conversation/lock_indicators.h"
+#include "ui/common/lock_indicators.h"
 
 #include <QLabel>
 #include <QStatusBar>
