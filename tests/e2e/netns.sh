@@ -107,6 +107,16 @@ wait_for() {
     done
 }
 
+# wait_for_count NAME PATTERN COUNT [SECONDS]: waits until COUNT lines of the peer's output
+# match the extended regular expression.
+wait_for_count() {
+    deadline=$(( $(date +%s) + ${4:-10} ))
+    while [ "$(grep -Ec -- "$2" "$WORK_DIR/$1.out")" -lt "$3" ]; do
+        [ "$(date +%s)" -lt "$deadline" ] || fail "peer $1 never printed /$2/ $3 times"
+        sleep 0.1
+    done
+}
+
 # tx_packets HOST DEVICE: packets sent by the host's device so far.
 tx_packets() {
     ip netns exec "$NS_PREFIX-$1" cat "/sys/class/net/$2/statistics/tx_packets"

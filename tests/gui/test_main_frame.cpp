@@ -14,6 +14,7 @@
 #include "ui/mainframe/desktop_app.h"
 #include "ui/mainframe/main_frame.h"
 #include "ui/mainframe/placement.h"
+#include "ui/settings/settings_sheet.h"
 
 using namespace tollix;
 using namespace tollix::testing;
@@ -136,6 +137,28 @@ private slots:
         QVERIFY(frame.isHidden());
         frame.OnTrayActivate();
         QVERIFY(frame.isVisible());
+    }
+
+    void openSettingsSheetComesFirst() {
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        bool sheetRaised = false;
+        QTimer::singleShot(50, &frame, [&] {
+            CSettingsSheet* sheet = frame.OpenSettingsSheet();
+            QVERIFY(sheet != nullptr && sheet->isVisible());
+            frame.OnTrayActivate();  // brings the sheet forward, the window stays as it was
+            sheetRaised = QTest::qWaitForWindowActive(sheet) && frame.isVisible();
+            copy.core.app.Settings().userFirstName = "Changed meanwhile";
+            frame.Exit();  // cancels the sheet first, then ends the program
+        });
+        frame.OnSettings();
+        QVERIFY(sheetRaised);
+        QVERIFY(frame.OpenSettingsSheet() == nullptr);
+        QSettings saved(copy.store.FilePath(), QSettings::IniFormat);
+        // Nothing was copied from the cancelled sheet; the settings were saved at exit.
+        QCOMPARE(saved.value("settings/user first name").toString(), "Changed meanwhile");
+        QVERIFY(!frame.isVisible());
     }
 
     void connectButtonFollowsTheState() {
