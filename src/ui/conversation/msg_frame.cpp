@@ -17,9 +17,9 @@
 #include "protocol/net_message.h"
 #include "protocol/text.h"
 #include "protocol/text_safety.h"
+#include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
 #include "ui/conversation/dialog_view.h"
-#include "ui/common/lock_indicators.h"
 #include "ui/conversation/msg_view.h"
 #include "ui/conversation/splitter.h"
 
