@@ -11,6 +11,8 @@
 
 #include "../unit/core_harness.h"
 #include "test_dialog_support.h"
+#include "ui/conversation/dialog_view.h"
+#include "ui/conversation/msg_frame.h"
 #include "ui/mainframe/desktop_app.h"
 #include "ui/mainframe/main_frame.h"
 #include "ui/mainframe/placement.h"
@@ -211,6 +213,48 @@ private slots:
         }();
         QCOMPARE(menu,
                  QStringList({"Send message", "Send file", "-", "View history", "Contact info"}));
+    }
+
+    void oneWindowPerContactClosedWhenTheContactLeaves() {
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        const auto text = [&](std::int32_t id, const std::string& words) {
+            copy.core.FromGroup(Envelope(MSGTYPE_TEXT, id, "Bob", "Brown", "Ops",
+                                         "TO=10.0.0.5|TEXT=" + words),
+                                "10.0.0.9");
+        };
+        text(1, "first");
+        Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        QPointer<CMsgFrame> window = qobject_cast<CMsgFrame*>(bob->conversation.data());
+        QVERIFY(window != nullptr);
+        QVERIFY(window->isMinimized());  // opened in the background
+        text(2, "second");
+        QCOMPARE(bob->conversation.data(), window.data());
+        QVERIFY(window->HistoryView()->toPlainText().contains("Bob Brown: second"));
+        frame.OpenConversation(bob, false);
+        QCOMPARE(bob->conversation.data(), window.data());
+
+        frame.OpenFileTransfer(bob);
+        QPointer<QObject> dialog = bob->fileTransfer.data();
+        QVERIFY(dialog != nullptr);
+        frame.OpenFileTransfer(bob);
+        QCOMPARE(bob->fileTransfer.data(), dialog.data());
+
+        copy.core.FromGroup(Envelope(MSGTYPE_OFFLINE, 3, "Bob", "Brown", "Ops"), "10.0.0.9");
+        QTRY_VERIFY(window.isNull() && dialog.isNull());
+    }
+
+    void trayThatAppearsLaterGetsTheIcon() {
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        bool trayThere = false;
+        frame.Tray().isAvailable = [&] { return trayThere; };
+        frame.ShowOrHide(true);
+        QVERIFY(frame.isMinimized());  // no tray: minimised, so it can be reached
+        trayThere = true;
+        QTRY_VERIFY_WITH_TIMEOUT(frame.Tray().IsShown(), 2000);
     }
 
     void exitSaysGoodbyeAndSaves() {
