@@ -9,14 +9,16 @@ for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null 2>&1 || skip "needs $tool (apt-get install xvfb xdotool)"
 done
 
-display=:$((70 + $$ % 20))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$WORK_DIR/xvfb.log" 2>&1 &
+# The server picks a free display and writes its number when it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK_DIR/display" \
+    >"$WORK_DIR/xvfb.log" 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; cleanup' EXIT
-for _ in $(seq 50); do
-    DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 && break
+for _ in $(seq 100); do
+    [ -s "$WORK_DIR/display" ] && break
     sleep 0.1
 done
+display=":$(head -n 1 "$WORK_DIR/display")"
 DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 || skip "Xvfb did not start"
 
 new_bridge lan
