@@ -1,7 +1,8 @@
 #!/bin/bash
 # Two copies on one subnet: A's HELLO is heard by B and by A itself, with A's address as
-# the sender. Then a copy whose only address is 192.168.x.x and that leaves such
-# addresses out joins successfully and puts nothing on the network.
+# the sender; a one-shot sender's text reaches B. Then a copy whose only address is
+# 192.168.x.x and that leaves such addresses out joins successfully and puts nothing on
+# the network.
 set -u
 . "$(dirname "$0")/netns.sh"
 
@@ -31,8 +32,16 @@ expect_stat A "Processed packets" 2
 send_command A quit
 stop_peer A
 wait_for B "^contact${TAB}10\.77\.0\.1${TAB}offline"
+
+# A one-shot sender: announces itself, sends, says goodbye, exits 0.
+new_namespace s
+plug s lan 10.77.0.3/24
+ip netns exec "$NS_PREFIX-s" "$TOLLIX_CLI" --first Sam --send 10.77.0.2 'one\nshot' \
+    >"$WORK_DIR/S.out" 2>&1 || fail "tollix-cli --send exited with status $?"
+wait_for B "^text${TAB}in${TAB}10\.77\.0\.3${TAB}Sam user${TAB}one\\\\nshot$"
+wait_for B "^contact${TAB}10\.77\.0\.3${TAB}offline"
 stop_peer B
-no_alerts A B
+no_alerts A B S
 
 # Only a 192.168.x.x address, and such addresses left out: the join succeeds, nothing goes
 # out, and a listener on the same subnet hears nothing from it.
