@@ -181,10 +181,8 @@ void CMainFrame::OnSettings() {
     if (OpenSettingsSheet() != nullptr) {
         return;
     }
-    const Autostart& autostart = autostart_;
     tollix::OnSettings(
-        app_, store_, [&autostart](bool on) { autostart.SetAutostart(on); }, this,
-        openSettingsSheet_);
+        app_, store_, [this](bool on) { autostart_.SetAutostart(on); }, this, openSettingsSheet_);
     if (exiting_) {
         close();  // an exit was asked for while the sheet was open
     }
