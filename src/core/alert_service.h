@@ -10,7 +10,7 @@
 
 namespace tollix {
 
-enum class AlertKind { Plain, Information, Error, Question };
+enum class AlertKind { Plain, Error };
 
 // Every box text of the program goes through here. At most one alert is open at a time,
 // and a text already shown in the last 30 seconds is not shown again; both kinds of

@@ -96,25 +96,24 @@ void CTollixApp::HandleDatagram(std::string_view text, const std::string& sender
 void CTollixApp::RouteNewMessage(NetMessage& message, int length) {
     stats_.Count(CountKind::NewMessages, message, length);
     Send(message, /*viaMulticast=*/false);
-    if (!IsLocalAddress(message.from)) {
+    const bool fromHere = IsLocalAddress(message.from);  // this copy's own, heard back
+    if (!fromHere) {
         contacts_.OnIncomingMessage(message);
     }
     if (message.msgType == MSGTYPE_HELLO) {
-        if (!IsLocalAddress(message.from)) {
+        if (!fromHere) {
             const bool away =
                 settings_.trackSystemIdleTime != 0 && presence_ == PresenceState::Away;
             BuildAndSend(away ? MSGTYPE_AWAY : MSGTYPE_ONLINE);
         }
-    } else if (message.msgType == MSGTYPE_TEXT &&
-               (IsLocalAddress(message.to) || IsLocalAddress(message.from))) {
-        OnIncomingText(message);
+    } else if (message.msgType == MSGTYPE_TEXT && (fromHere || IsLocalAddress(message.to))) {
+        OnIncomingText(message, fromHere);
     }
     emit messageRouted(message);
 }
 
-void CTollixApp::OnIncomingText(NetMessage& message) {
+void CTollixApp::OnIncomingText(const NetMessage& message, bool outgoing) {
     const std::string text(BodyValue(message.body, body_key::kText));
-    const bool outgoing = IsLocalAddress(message.from);
     // This copy's own text, heard back, belongs to the conversation with its addressee.
     Contact* contact = contacts_.FindContact(outgoing ? message.to : message.from);
     if (contact != nullptr && !text.empty()) {

@@ -92,12 +92,6 @@ public:
         return size_;
     }
 
-    void Clear() {
-        chunks_.clear();
-        size_ = 0;
-        startsValid_ = false;
-    }
-
 private:
     static constexpr std::size_t kChunk = 256;
 

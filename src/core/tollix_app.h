@@ -85,7 +85,8 @@ private:
     bool BuildAndSend(int type, bool viaMulticast = true);
     bool SendThroughTunnels(NetMessage& message);
     void RouteNewMessage(NetMessage& message, int length);
-    void OnIncomingText(NetMessage& message);
+    // `outgoing`: the text is this copy's own, heard back from the group.
+    void OnIncomingText(const NetMessage& message, bool outgoing);
     void SetPresence(PresenceState presence, int announcement);
 
     const Clock& clock_;

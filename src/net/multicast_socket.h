@@ -22,10 +22,6 @@ public:
     int GetLocalAddresses(std::vector<std::string>& addresses) override;
     bool IsLocalAddress(std::string_view address) override;
 
-    bool IsJoined() const { return receiveSocket_.IsOpen(); }
-    // The send socket's port, which receivers see as the sender's port; 0 while closed.
-    std::uint16_t SendPort() const { return sendSocket_.LocalPort(); }
-
 private:
     // Local addresses that skip192168Interfaces does not leave out.
     std::vector<std::string> UsableInterfaces();

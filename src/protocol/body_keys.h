@@ -10,7 +10,6 @@ inline constexpr std::string_view kClient = "|CLIENT=";
 inline constexpr std::string_view kFirstName = "|FIRSTNAME=";
 inline constexpr std::string_view kSecondName = "|SECONDNAME=";
 inline constexpr std::string_view kGroup = "|GROUP=";
-inline constexpr std::string_view kTo = "|TO=";
 inline constexpr std::string_view kText = "|TEXT=";
 }  // namespace body_key
 

@@ -220,9 +220,9 @@ private slots:
         copy.desktop.InitInstance();
         CMainFrame& frame = copy.Frame();
         const auto text = [&](std::int32_t id, const std::string& words) {
-            copy.core.FromGroup(Envelope(MSGTYPE_TEXT, id, "Bob", "Brown", "Ops",
-                                         "TO=10.0.0.5|TEXT=" + words),
-                                "10.0.0.9");
+            copy.core.FromGroup(
+                Envelope(MSGTYPE_TEXT, id, "Bob", "Brown", "Ops", "TO=10.0.0.5|TEXT=" + words),
+                "10.0.0.9");
         };
         text(1, "first");
         Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");

@@ -10,20 +10,8 @@ AlertBoxes::AlertBoxes(AlertService& alerts, QObject* parent) : QObject(parent) 
 }
 
 void AlertBoxes::Show(AlertKind kind, const QString& caption, const QString& text) {
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    switch (kind) {
-        case AlertKind::Error:
-            icon = QMessageBox::Critical;
-            break;
-        case AlertKind::Information:
-            icon = QMessageBox::Information;
-            break;
-        case AlertKind::Question:
-            icon = QMessageBox::Question;
-            break;
-        case AlertKind::Plain:
-            break;
-    }
+    const QMessageBox::Icon icon =
+        kind == AlertKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon;
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner_);
     box.exec();
 }

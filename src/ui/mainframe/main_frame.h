@@ -60,7 +60,6 @@ public:
     TrayIcon& Tray() { return tray_; }
     CTollixView& View() { return *view_; }
     QAction& ConnectAction() { return *connectAction_; }
-    QMenu& TrayMenu() { return *trayMenu_; }
     int ConnectPictureShown() const { return connectPicture_; }
     CSettingsSheet* OpenSettingsSheet() const;
 
