@@ -1,0 +1,51 @@
+#include "history/sql_support.h"
+
+namespace tollix {
+
+namespace {
+
+// SQLite's primary result codes for a damaged file and for one that is no database.
+constexpr int kCorrupt = 11;
+constexpr int kNotADatabase = 26;
+
+}  // namespace
+
+SqlFault SqlFault::From(const QSqlError& error) {
+    // The driver reports the (possibly extended) SQLite result code; its low byte is the
+    // primary code.
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    const QString reason =
+        error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    return {reason, code == kCorrupt || code == kNotADatabase};
+}
+
+MaybeFault Exec(QSqlQuery& query) {
+    if (query.exec()) {
+        return std::nullopt;
+    }
+    return SqlFault::From(query.lastError());
+}
+
+MaybeFault Exec(const QSqlDatabase& db, const QString& sql) {
+    QSqlQuery query(db);
+    if (query.exec(sql)) {
+        return std::nullopt;
+    }
+    return SqlFault::From(query.lastError());
+}
+
+MaybeFault InTransaction(const QSqlDatabase& db, const std::function<MaybeFault()>& body) {
+    if (MaybeFault fault = Exec(db, "BEGIN IMMEDIATE")) {
+        return fault;
+    }
+    MaybeFault fault = body();
+    if (!fault) {
+        fault = Exec(db, "COMMIT");
+    }
+    if (fault) {
+        Exec(db, "ROLLBACK");
+    }
+    return fault;
+}
+
+}  // namespace tollix

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace tollix {
+
+// Why a statement on the history file failed, in SQLite's words, and whether the file is
+// damaged (then it is moved aside rather than given up).
+struct SqlFault {
+    QString reason;
+    bool corrupt = false;
+
+    static SqlFault From(const QSqlError& error);
+};
+
+using MaybeFault = std::optional<SqlFault>;
+
+// Runs a prepared query, or one statement on the database.
+MaybeFault Exec(QSqlQuery& query);
+MaybeFault Exec(const QSqlDatabase& db, const QString& sql);
+// Runs `body` in one write transaction (taken at once, so that another process's writer
+// makes it wait rather than fail halfway), committed when the body succeeds.
+MaybeFault InTransaction(const QSqlDatabase& db, const std::function<MaybeFault()>& body);
+
+}  // namespace tollix
