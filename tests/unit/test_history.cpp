@@ -1,0 +1,385 @@
+// The history store on real SQLite files in a temporary folder: texts stored before they
+// are handed back, paging, search, unread marks, retention, a file of the first version,
+// and damaged, read-only, full and newer files. As root the read-only and full disks are
+// real tmpfs mounts in a mount namespace of this process.
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "history/history_store.h"
+
+using namespace tollix;
+
+namespace {
+
+const QDateTime kNow = QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, Qt::UTC);
+
+HistoryEntry Text(const QString& address, const QString& text, bool unread = false) {
+    return {0, kNow, false, address, "Bob", "Brown", "Ops", text, unread};
+}
+
+// Stores the texts, one transaction each unless `together`, and returns the ids that
+// were handed back.
+QList<qint64> Store(HistoryStore& store, const QList<HistoryEntry>& entries, bool together = true) {
+    QList<qint64> ids;
+    for (const HistoryEntry& entry : entries) {
+        store.Add(entry, nullptr, [&ids](const HistoryEntry& stored) { ids << stored.id; });
+        if (!together) {
+            store.Flush();
+        }
+    }
+    store.Flush();
+    return ids;
+}
+
+QStringList Texts(const QList<HistoryEntry>& entries) {
+    QStringList texts;
+    for (const HistoryEntry& entry : entries) {
+        texts << entry.text;
+    }
+    return texts;
+}
+
+// A connection of its own, as another process would have.
+struct OtherConnection {
+    explicit OtherConnection(const QString& path) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~OtherConnection() { QSqlDatabase::removeDatabase("other"); }
+    QVariant Value(const QString& sql) const {
+        QSqlQuery query(QSqlDatabase::database("other"));
+        query.exec(sql);
+        return query.next() ? query.value(0) : QVariant();
+    }
+};
+
+QFileDevice::Permissions Mode(const QString& path) {
+    return QFile::permissions(path);
+}
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadUser | QFileDevice::WriteUser;
+
+}  // namespace
+
+class HistoryTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString Data() const { return dir_->path() + "/data"; }
+    QString File() const { return Data() + "/Quardell/Tollix/history.sqlite"; }
+
+    // The store reports faults at the next turn of the event loop.
+    static QStringList Faults(HistoryStore& store, const std::function<void()>& action) {
+        QSignalSpy spy(&store, &HistoryStore::fault);
+        action();
+        QTest::qWait(20);
+        QStringList faults;
+        for (const QList<QVariant>& arguments : spy) {
+            faults << arguments[0].toString();
+        }
+        return faults;
+    }
+
+    // A tmpfs of this process's own over the data folder.
+    bool MountDisk(const QString& options) {
+        QDir().mkpath(Data());
+        return ::mount("tmpfs", QFile::encodeName(Data()).constData(), "tmpfs", 0,
+                       options.toLatin1().constData()) == 0;
+    }
+
+private slots:
+    void initTestCase() {
+        // Mounts made here stay inside this process.
+        if (::geteuid() == 0) {
+            QVERIFY(::unshare(CLONE_NEWNS) == 0);
+            QVERIFY(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0);
+        }
+    }
+    void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+    void cleanup() {
+        ::umount2(QFile::encodeName(Data()).constData(), MNT_DETACH);
+        dir_.reset();
+    }
+
+    void fileIsPrivateAndTextsAreOnDiskBeforeTheyAreHandedBack() {
+        HistoryStore store(Data());
+        QCOMPARE(store.FilePath(), File());
+        QVERIFY(store.Open());
+        const HistoryEntry sent{0, kNow, true, "10.0.0.9", " Ann", "", "", "Hi\nthere ✓"};
+        HistoryEntry unnamed = Text("10.0.0.9", "no names");
+        unnamed.firstName = unnamed.lastName = unnamed.groupName = QString();
+        unnamed.time = QDateTime();
+
+        QList<HistoryEntry> shown;
+        QVariant storedWhenShown;
+        auto show = [&](const HistoryEntry& entry) {
+            if (shown.isEmpty()) {
+                storedWhenShown = OtherConnection(File()).Value("SELECT COUNT(*) FROM entries");
+            }
+            shown << entry;
+        };
+        store.Add(sent, nullptr, show);
+        auto* closedWindow = new QObject;
+        store.Add(Text("10.0.0.9", "for a closed window"), closedWindow, show);
+        store.Add(unnamed, &store, show);
+        delete closedWindow;
+        QVERIFY(shown.isEmpty());
+        QTRY_COMPARE(shown.size(), 2);
+
+        // One transaction for the texts of one turn, committed before the first is shown.
+        QCOMPARE(storedWhenShown, QVariant(3));
+        QVERIFY(shown[0].id > 0 && shown[1].id > shown[0].id);
+        QVERIFY(shown[1].time.isValid());
+        const QList<HistoryEntry> stored = store.Last("10.0.0.9", 10);
+        QCOMPARE(Texts(stored), QStringList({"Hi\nthere ✓", "for a closed window", "no names"}));
+        const HistoryEntry& first = stored[0];
+        QCOMPARE(first.id, shown[0].id);
+        QCOMPARE(first.time, kNow);
+        QCOMPARE(first.time.timeSpec(), Qt::UTC);
+        QVERIFY(first.outgoing && !stored[1].outgoing);
+        QCOMPARE(first.firstName + "|" + first.lastName + "|" + first.groupName, " Ann||");
+
+        QCOMPARE(Mode(File()), kOwnerOnly);
+        QCOMPARE(Mode(File() + "-wal"), kOwnerOnly);
+        QCOMPARE(Mode(Data() + "/Quardell/Tollix"),
+                 kOwnerOnly | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+        QCOMPARE(OtherConnection(File()).Value("PRAGMA journal_mode"), QVariant("wal"));
+    }
+
+    void pagesGoBackThroughOneContact() {
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        QList<HistoryEntry> entries;
+        for (int i = 1; i <= 5; ++i) {
+            entries << Text("10.0.0.1", QString::number(i)) << Text("10.0.0.2", "other");
+        }
+        Store(store, entries);
+        const QList<HistoryEntry> last = store.Last("10.0.0.1", 2);
+        QCOMPARE(Texts(last), QStringList({"4", "5"}));
+        const QList<HistoryEntry> before = store.Last("10.0.0.1", 2, last[0].id);
+        QCOMPARE(Texts(before), QStringList({"2", "3"}));
+        QCOMPARE(Texts(store.Last("10.0.0.1", 9, before[0].id)), QStringList({"1"}));
+        QCOMPARE(Texts(store.Range("10.0.0.1", before[0].id, last[1].id)),
+                 QStringList({"2", "3", "4"}));
+    }
+
+    void searchFindsWordsOfOneContact_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<int>>("found");
+        QTest::newRow("any case") << "HELLO" << QList<int>{0, 2};
+        QTest::newRow("start of a word") << "hel" << QList<int>{0, 2};
+        QTest::newRow("every word needed") << "hello world" << QList<int>{2};
+        QTest::newRow("accents ignored") << "cafe" << QList<int>{1};
+        QTest::newRow("operator words are words") << "NOT" << QList<int>{3};
+        QTest::newRow("syntax characters literal") << "\"now* (AND" << QList<int>{3};
+        QTest::newRow("punctuation separates") << "bob@example" << QList<int>{4};
+        QTest::newRow("no word") << " -- " << QList<int>{};
+        QTest::newRow("other contact's words") << "from" << QList<int>{};
+    }
+    void searchFindsWordsOfOneContact() {
+        QFETCH(QString, typed);
+        QFETCH(QList<int>, found);
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        const QList<qint64> ids = Store(
+            store, {Text("10.0.0.1", "Hello Bob, see you at 3"), Text("10.0.0.1", "Café au lait?"),
+                    Text("10.0.0.1", "hello\nworld"), Text("10.0.0.1", "NOT now AND never"),
+                    Text("10.0.0.1", "mail bob@example.org"), Text("10.0.0.2", "hello from B")});
+        QList<qint64> expected;
+        for (int index : found) {
+            expected << ids[index];
+        }
+        QCOMPARE(store.Search("10.0.0.1", typed), expected);
+    }
+
+    void unreadMarksSurviveARestart() {
+        {
+            HistoryStore store(Data());
+            QVERIFY(store.Open());
+            Store(store, {Text("10.0.0.1", "a", true), Text("10.0.0.1", "b", true),
+                          Text("10.0.0.1", "read"), Text("10.0.0.2", "c", true)});
+        }
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        QCOMPARE(store.UnreadCounts(), (QHash<QString, int>{{"10.0.0.1", 2}, {"10.0.0.2", 1}}));
+        store.ClearUnread("10.0.0.1");
+        QCOMPARE(store.UnreadCounts(), (QHash<QString, int>{{"10.0.0.2", 1}}));
+        QVERIFY(store.Last("10.0.0.2", 1)[0].unread);
+    }
+
+    void retentionAndClearingDeleteTextsAndTheirWords() {
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        QList<HistoryEntry> entries(2500, Text("10.0.0.1", "ancient"));
+        for (HistoryEntry& entry : entries) {
+            entry.time = kNow.addDays(-31);
+        }
+        entries << Text("10.0.0.1", "recent", true) << Text("10.0.0.2", "recent");
+        const qint64 lastId = Store(store, entries).last();
+
+        store.ApplyRetention(0, kNow);
+        QVERIFY(!store.IsApplyingRetention());
+        store.ApplyRetention(30, kNow);
+        QVERIFY(store.IsApplyingRetention());
+        QTRY_VERIFY(!store.IsApplyingRetention());
+        QCOMPARE(Texts(store.Last("10.0.0.1", 5000)), QStringList({"recent"}));
+        QVERIFY(store.Search("10.0.0.1", "ancient").isEmpty());
+
+        QVERIFY(store.ClearAll());
+        QVERIFY(store.Last("10.0.0.2", 10).isEmpty());
+        QVERIFY(store.Search("10.0.0.1", "recent").isEmpty());
+        QVERIFY(store.UnreadCounts().isEmpty());
+        const qint64 afterClearing = Store(store, {Text("10.0.0.1", "recent")}).first();
+        QVERIFY(afterClearing > lastId);
+        QCOMPARE(store.Search("10.0.0.1", "recent"), QList<qint64>{afterClearing});
+    }
+
+    void aFileOfTheFirstVersionIsMigrated() {
+        QDir().mkpath(QFileInfo(File()).path());
+        {
+            OtherConnection first(File());
+            QSqlQuery query(QSqlDatabase::database("other"));
+            for (const char* sql :
+                 {"CREATE TABLE entries (id INTEGER PRIMARY KEY AUTOINCREMENT, time_ms "
+                  "INTEGER NOT NULL, outgoing INTEGER NOT NULL, address TEXT NOT NULL, "
+                  "first_name TEXT NOT NULL, last_name TEXT NOT NULL, group_name TEXT NOT "
+                  "NULL, text TEXT NOT NULL)",
+                  "CREATE INDEX entries_by_contact ON entries(address, id)",
+                  "CREATE INDEX entries_by_time ON entries(time_ms)",
+                  "CREATE VIRTUAL TABLE entries_text USING fts5(text, content='entries', "
+                  "content_rowid='id', tokenize='unicode61 remove_diacritics 2')",
+                  "CREATE TRIGGER entries_text_insert AFTER INSERT ON entries BEGIN INSERT "
+                  "INTO entries_text(rowid, text) VALUES (new.id, new.text); END",
+                  "CREATE TRIGGER entries_text_delete AFTER DELETE ON entries BEGIN INSERT "
+                  "INTO entries_text(entries_text, rowid, text) VALUES ('delete', old.id, "
+                  "old.text); END",
+                  "INSERT INTO entries VALUES (7, 1700000000123, 0, '10.0.0.1', 'Bob', "
+                  "'Brown', 'Ops', 'kept from before')",
+                  "PRAGMA user_version = 1"}) {
+                QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+            }
+        }
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(2));
+        const QList<HistoryEntry> kept = store.Last("10.0.0.1", 10);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].id, 7);
+        QCOMPARE(kept[0].time, kNow);
+        QVERIFY(!kept[0].unread);
+        QCOMPARE(store.Search("10.0.0.1", "before"), QList<qint64>{7});
+        Store(store, {Text("10.0.0.1", "new", true)});
+        QCOMPARE(store.UnreadCounts().value("10.0.0.1"), 1);
+    }
+
+    void aDamagedFileIsMovedAsideForANewOne_data() {
+        QTest::addColumn<bool>("noDatabase");
+        QTest::newRow("no database at all") << true;
+        QTest::newRow("pages damaged later") << false;
+    }
+    void aDamagedFileIsMovedAsideForANewOne() {
+        QFETCH(bool, noDatabase);
+        QDir().mkpath(QFileInfo(File()).path());
+        if (!noDatabase) {
+            HistoryStore store(Data());
+            QVERIFY(store.Open());
+            Store(store, QList<HistoryEntry>(3000, Text("10.0.0.1", "soon damaged")));
+        }
+        QFile file(File());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 from = noDatabase ? 0 : file.size() / 2;
+        file.seek(from);
+        file.write(QByteArray(noDatabase ? 50'000 : file.size() - from, '\x5a'));
+        file.close();
+        const QByteArray damaged = [&] {
+            QFile copy(File());
+            copy.open(QIODevice::ReadOnly);
+            return copy.readAll();
+        }();
+
+        HistoryStore store(Data());
+        const QStringList faults = Faults(store, [&] {
+            store.Open();
+            store.Last("10.0.0.1", 5000);
+            store.Search("10.0.0.1", "soon");
+        });
+        QCOMPARE(faults.size(), 1);
+        QVERIFY2(faults[0].contains("; the file was moved aside as history.sqlite.corrupt-"),
+                 qPrintable(faults[0]));
+        const QStringList aside =
+            QDir(QFileInfo(File()).path()).entryList({"history.sqlite.corrupt-*"});
+        QCOMPARE(aside.size(), 1);
+        QFile moved(QFileInfo(File()).path() + "/" + aside[0]);
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        QCOMPARE(moved.readAll(), damaged);
+
+        // The new history keeps texts from then on.
+        QVERIFY(store.IsOpen());
+        QVERIFY(Store(store, {Text("10.0.0.1", "new")})[0] > 0);
+        QCOMPARE(Texts(store.Last("10.0.0.1", 10)), QStringList({"new"}));
+    }
+
+    void aFileThatCannotBeWrittenIsLeftAlone_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("newer version") << "newer";
+        QTest::newRow("read-only") << "read-only";
+        QTest::newRow("full disk") << "full";
+    }
+    void aFileThatCannotBeWrittenIsLeftAlone() {
+        QFETCH(QString, kind);
+        const bool root = ::geteuid() == 0;
+        if (kind == "full" && !(root && MountDisk("size=256k"))) {
+            QSKIP("a full disk needs a tmpfs, mounted as root");
+        }
+        if (kind == "read-only" && root) {
+            QVERIFY(MountDisk("size=1m"));
+        }
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        Store(store, {Text("10.0.0.1", "before")});
+        store.Close();
+        const QString folder = QFileInfo(File()).path();
+        if (kind == "newer") {
+            OtherConnection(File()).Value("PRAGMA user_version = 99");
+        } else if (kind == "read-only" && root) {
+            QVERIFY(::mount(nullptr, QFile::encodeName(Data()).constData(), nullptr,
+                            MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+        } else if (kind == "read-only") {
+            QFile::setPermissions(File(), QFileDevice::ReadOwner);
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        }
+
+        // Every text is handed back, stored or not; one fault is reported.
+        QList<qint64> ids;
+        const QStringList faults = Faults(store, [&] {
+            store.Open();
+            for (int i = 0; i < 300 && (ids.isEmpty() || ids.last() > 0); ++i) {
+                ids << Store(store, {Text("10.0.0.1", QString(1000, 'x'))});
+            }
+            ids << Store(store, {Text("10.0.0.1", "after")});
+        });
+        QCOMPARE(faults.size(), 1);
+        QVERIFY(!store.IsOpen());
+        QCOMPARE(ids.last(), 0);
+        QVERIFY(store.Last("10.0.0.1", 1).isEmpty());
+        if (kind == "newer") {
+            QCOMPARE(faults[0], "the file was written by a newer version of Tollix");
+            QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(99));
+        } else if (kind == "full") {
+            QVERIFY2(faults[0].contains("full"), qPrintable(faults[0]));
+            QVERIFY(ids.size() > 2);
+        }
+        QCOMPARE(QDir(folder).entryList({"*corrupt*"}), QStringList());
+        QFile::setPermissions(folder, kOwnerOnly | QFileDevice::ExeOwner);
+    }
+};
+
+QTEST_GUILESS_MAIN(HistoryTest)
+#include "test_history.moc"
