@@ -214,7 +214,7 @@ void HistoryStore::HandBack() {
     while (!committed_.empty()) {
         Pending pending = std::move(committed_.front());
         committed_.pop_front();
-        if (!pending.guarded || pending.context) {
+        if (pending.shown && (!pending.guarded || pending.context)) {
             pending.shown(pending.entry);
         }
     }
@@ -276,8 +276,11 @@ QList<qint64> HistoryStore::Search(const QString& address, const QString& words)
     QList<qint64> ids;
     const QString expression = SearchExpression(words);
     if (!expression.isEmpty()) {
-        Run("SELECT entries.id FROM entries_text JOIN entries ON entries.id = entries_text.rowid "
-            "WHERE entries_text MATCH ? AND entries.address = ? ORDER BY entries.id",
+        // The index is walked once, in id order, and each hit looked up; left to itself,
+        // SQLite would walk the contact's entries and run the match once for each.
+        Run("SELECT entries.id FROM entries_text CROSS JOIN entries ON entries.id = "
+            "entries_text.rowid WHERE entries_text MATCH ? AND entries.address = ? "
+            "ORDER BY entries_text.rowid",
             {expression, address},
             [&ids](const QSqlQuery& row) { ids << row.value(0).toLongLong(); });
     }

@@ -62,8 +62,8 @@ public:
     void Close();
     bool IsOpen() const { return db_.isOpen(); }
 
-    // Queues a text to be stored. `shown` is called at the next turn of the event loop (or
-    // in Flush), unless `context` is given and has been destroyed by then.
+    // Queues a text to be stored. `shown` (may be empty) is called at the next turn of the
+    // event loop (or in Flush), unless `context` is given and has been destroyed by then.
     void Add(HistoryEntry entry, QObject* context, Stored shown);
     // Commits the queued texts now and hands them back.
     void Flush();
