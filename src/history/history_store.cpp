@@ -205,12 +205,8 @@ void HistoryStore::Commit(std::deque<Pending>& batch) {
 }
 
 void HistoryStore::HandBack() {
-    // A callback may run a nested event loop (a modal box), in which later texts are
-    // committed: they wait here, so that texts are always shown in the order of Add.
-    if (handingBack_) {
-        return;
-    }
-    handingBack_ = true;
+    // A callback may run a nested event loop (a modal box) in which later texts are
+    // committed and handed back: one queue for all keeps them in the order of Add.
     while (!committed_.empty()) {
         Pending pending = std::move(committed_.front());
         committed_.pop_front();
@@ -218,7 +214,6 @@ void HistoryStore::HandBack() {
             pending.shown(pending.entry);
         }
     }
-    handingBack_ = false;
 }
 
 bool HistoryStore::Run(const QString& sql, const QVariantList& values, const RowReader& row,
@@ -258,7 +253,7 @@ bool HistoryStore::Run(const QString& sql, const QVariantList& values, const Row
 QList<HistoryEntry> HistoryStore::Last(const QString& address, int count, qint64 beforeId) {
     QList<HistoryEntry> entries;
     Run(kSelectEntries + "address = ? AND id < ? ORDER BY id DESC LIMIT ?",
-        {address, beforeId > 0 ? beforeId : std::numeric_limits<qint64>::max(), count},
+        {address, beforeId > 0 ? beforeId : std::numeric_limits<qint64>::max(), std::max(count, 0)},
         [&entries](const QSqlQuery& row) { entries << EntryAt(row); });
     std::reverse(entries.begin(), entries.end());
     return entries;

@@ -122,7 +122,6 @@ private:
     std::optional<QSqlQuery> insert_;
     std::deque<Pending> queued_;
     std::deque<Pending> committed_;  // waiting to be handed back, in order
-    bool handingBack_ = false;
     QTimer flushTimer_;
     QTimer retentionTimer_;
     std::optional<qint64> retentionCutoff_;  // ms since the epoch

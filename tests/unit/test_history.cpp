@@ -119,11 +119,14 @@ private slots:
 
         QList<HistoryEntry> shown;
         QVariant storedWhenShown;
-        auto show = [&](const HistoryEntry& entry) {
-            if (shown.isEmpty()) {
-                storedWhenShown = OtherConnection(File()).Value("SELECT COUNT(*) FROM entries");
-            }
+        std::function<void(const HistoryEntry&)> show = [&](const HistoryEntry& entry) {
             shown << entry;
+            if (shown.size() == 1) {
+                storedWhenShown = OtherConnection(File()).Value("SELECT COUNT(*) FROM entries");
+                // A modal box: a text stored in its event loop still comes after the others.
+                store.Add(Text("10.0.0.9", "during a box"), nullptr, show);
+                QTest::qWait(10);
+            }
         };
         store.Add(sent, nullptr, show);
         auto* closedWindow = new QObject;
@@ -131,13 +134,14 @@ private slots:
         store.Add(unnamed, &store, show);
         delete closedWindow;
         QVERIFY(shown.isEmpty());
-        QTRY_COMPARE(shown.size(), 2);
+        QTRY_COMPARE(shown.size(), 3);
 
         // One transaction for the texts of one turn, committed before the first is shown.
         QCOMPARE(storedWhenShown, QVariant(3));
-        QVERIFY(shown[0].id > 0 && shown[1].id > shown[0].id);
+        QCOMPARE(Texts(shown), QStringList({"Hi\nthere ✓", "no names", "during a box"}));
+        QVERIFY(shown[0].id > 0 && shown[1].id > shown[0].id && shown[2].id > shown[1].id);
         QVERIFY(shown[1].time.isValid());
-        const QList<HistoryEntry> stored = store.Last("10.0.0.9", 10);
+        const QList<HistoryEntry> stored = store.Last("10.0.0.9", 3, shown[2].id);
         QCOMPARE(Texts(stored), QStringList({"Hi\nthere ✓", "for a closed window", "no names"}));
         const HistoryEntry& first = stored[0];
         QCOMPARE(first.id, shown[0].id);
