@@ -106,9 +106,14 @@ MaybeFault HistoryStore::Connect() {
         }
     }
     // A commit then ends with a write to the WAL without waiting for the disk: what it
-    // wrote outlives the process, and the file stays whole after a power loss.
-    if (MaybeFault fault = Exec(db_, "PRAGMA synchronous = NORMAL")) {
-        return fault;
+    // wrote outlives the process, and the file stays whole after a power loss. The WAL is
+    // copied into the file by the checkpointer's thread, not after a commit here; after a
+    // flood it is cut back to a few megabytes.
+    for (const char* pragma : {"PRAGMA synchronous = NORMAL", "PRAGMA wal_autocheckpoint = 0",
+                               "PRAGMA journal_size_limit = 4194304"}) {
+        if (MaybeFault fault = Exec(db_, pragma)) {
+            return fault;
+        }
     }
     if (MaybeFault fault = MigrateHistorySchema(db_)) {
         return fault;
@@ -118,10 +123,12 @@ MaybeFault HistoryStore::Connect() {
                           "last_name, group_name, text, unread) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")) {
         return SqlFault::From(insert_->lastError());
     }
+    checkpointer_ = std::make_unique<WalCheckpointer>(filePath_);
     return std::nullopt;
 }
 
 void HistoryStore::Disconnect() {
+    checkpointer_.reset();
     insert_.reset();
     db_.close();
     db_ = QSqlDatabase();

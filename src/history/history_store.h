@@ -9,10 +9,12 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "history/history_entry.h"
 #include "history/sql_support.h"
+#include "history/wal_checkpointer.h"
 
 namespace tollix {
 
@@ -21,8 +23,10 @@ namespace tollix {
 // with --config. The folders are made 0700 and the file 0600; the journal is a WAL.
 //
 // Threading: everything runs on the thread that made the store (the event-loop thread),
-// in short transactions, so the loop is never held up for long. Several processes of one
-// user (the desktop program and `tollix-cli --history`) may share the file.
+// in short transactions, so the loop is never held up for long; only the copying of the
+// WAL into the file, which waits for the disk, runs in a thread of its own. Several
+// processes of one user (the desktop program and `tollix-cli --history`) may share the
+// file.
 //
 // Storing: Add queues a text; at the next turn of the event loop every queued text is
 // committed in one transaction and then handed back to its callback in the order of Add,
@@ -120,6 +124,7 @@ private:
     QString connectionName_;
     QSqlDatabase db_;
     std::optional<QSqlQuery> insert_;
+    std::unique_ptr<WalCheckpointer> checkpointer_;
     std::deque<Pending> queued_;
     std::deque<Pending> committed_;  // waiting to be handed back, in order
     QTimer flushTimer_;
