@@ -22,15 +22,11 @@ HistoryEntry Text(const QString& address, const QString& text, bool unread = fal
     return {0, kNow, false, address, "Bob", "Brown", "Ops", text, unread};
 }
 
-// Stores the texts, one transaction each unless `together`, and returns the ids that
-// were handed back.
-QList<qint64> Store(HistoryStore& store, const QList<HistoryEntry>& entries, bool together = true) {
+// Stores the texts in one transaction and returns the ids that were handed back.
+QList<qint64> Store(HistoryStore& store, const QList<HistoryEntry>& entries) {
     QList<qint64> ids;
     for (const HistoryEntry& entry : entries) {
         store.Add(entry, nullptr, [&ids](const HistoryEntry& stored) { ids << stored.id; });
-        if (!together) {
-            store.Flush();
-        }
     }
     store.Flush();
     return ids;
@@ -59,9 +55,6 @@ struct OtherConnection {
     }
 };
 
-QFileDevice::Permissions Mode(const QString& path) {
-    return QFile::permissions(path);
-}
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                 QFileDevice::ReadUser | QFileDevice::WriteUser;
 
@@ -152,9 +145,9 @@ private slots:
 
         // While the store is open, the WAL is copied into the file beyond its first page.
         QTRY_VERIFY(QFileInfo(File()).size() > 4096);
-        QCOMPARE(Mode(File()), kOwnerOnly);
-        QCOMPARE(Mode(File() + "-wal"), kOwnerOnly);
-        QCOMPARE(Mode(Data() + "/Quardell/Tollix"),
+        QCOMPARE(QFile::permissions(File()), kOwnerOnly);
+        QCOMPARE(QFile::permissions(File() + "-wal"), kOwnerOnly);
+        QCOMPARE(QFile::permissions(Data() + "/Quardell/Tollix"),
                  kOwnerOnly | QFileDevice::ExeOwner | QFileDevice::ExeUser);
         QCOMPARE(OtherConnection(File()).Value("PRAGMA journal_mode"), QVariant("wal"));
     }
