@@ -193,6 +193,16 @@ private slots:
                                << "Other Contacts" << 1 << 300 << QStringList();
         QTest::newRow("administrator's") << kAdminFile << ""
                                          << "Sales" << 0 << 600 << QStringList({"relay"});
+        // The example the package installs: inert as shipped, and its sample lines mean
+        // what its comments say once the '#' is taken away.
+        const QString example = ReadFile(QFINDTESTDATA("../packaging/Tollix.conf"));
+        QTest::newRow("example") << example << ""
+                                 << "Other Contacts" << 1 << 300 << QStringList();
+        QTest::newRow("example taken in")
+            << QString(example).replace(
+                   QRegularExpression("^#(\\S+=)", QRegularExpression::MultilineOption), "\\1")
+            << ""
+            << "Sales" << 1 << 600 << QStringList({"relay.branch.example.org", "192.0.2.17"});
         QTest::newRow("user's values win")
             << kAdminFile
             << "[settings]\nuser%20group%20name=Ops\nAWAY%20notification%20timeout=x\n"
