@@ -69,8 +69,8 @@ struct AppSettings {
     // appends the stored tunnels (the administrator's while the user's file has none),
     // stopping at the first entry that is missing, invalid or repeats an earlier one.
     bool LoadSettings(const SettingsStore& store);
-    // Writes every stored value and rewrites the tunnel section; with an administrator's
-    // file, only what differs from its defaults.
+    // Writes every stored value and rewrites the tunnel section, leaving out what the
+    // administrator's file sets and the user has left as it is.
     bool SaveSettings(const SettingsStore& store) const;
 
     UserIdentity Identity() const { return {userFirstName, userLastName, userGroupName}; }

@@ -109,10 +109,9 @@ bool AppSettings::LoadSettings(const SettingsStore& store) {
 }
 
 bool AppSettings::SaveSettings(const SettingsStore& store) const {
-    // With an administrator's file, a value equal to what the user gets without it (the
-    // administrator's value, or the built-in default) is left out of the user's file, so
-    // that later changes of the administrator's file reach this user. Without one, every
-    // value is written.
+    // A value that the administrator's file sets, and that the user has left as it is, is
+    // left out of the user's file, so that later changes of the administrator's file reach
+    // this user. Every other value is written, as without such a file.
     const auto system = store.OpenSystem();
     AppSettings defaults;
     if (system) {
@@ -121,7 +120,7 @@ bool AppSettings::SaveSettings(const SettingsStore& store) const {
     }
     const auto settings = store.Open();
     const auto write = [&](const char* name, const QVariant& value, bool isDefault) {
-        if (system && isDefault) {
+        if (system && isDefault && system->contains(QStringLiteral("settings/") + name)) {
             settings->remove(name);
         } else {
             settings->setValue(name, value);
@@ -142,7 +141,7 @@ bool AppSettings::SaveSettings(const SettingsStore& store) const {
     settings->remove("tunnels");
     const std::vector<TunnelEntry> tunnelsToSave = SavedTunnels(*this);
     const std::vector<TunnelEntry> systemTunnels = SavedTunnels(defaults);
-    if (!system || tunnelsToSave != systemTunnels) {
+    if (tunnelsToSave != systemTunnels) {  // both empty: nothing to write
         settings->beginGroup("tunnels");
         for (std::size_t n = 0; n < tunnelsToSave.size(); ++n) {
             const TunnelEntry& entry = tunnelsToSave[n];
