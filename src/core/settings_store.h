@@ -24,7 +24,7 @@ public:
     static QStringList SystemConfigDirs();
 
     QString FilePath() const { return filePath_; }
-    // The administrator's file: the first system folder's that exists, or empty.
+    // The administrator's file: the one in the first system folder that holds one, or empty.
     QString SystemFilePath() const;
 
     std::unique_ptr<QSettings> Open() const;

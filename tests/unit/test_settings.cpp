@@ -188,9 +188,6 @@ private slots:
         QTest::addColumn<QStringList>("tunnels");
         QTest::newRow("none") << QString() << ""
                               << "Other Contacts" << 1 << 300 << QStringList();
-        QTest::newRow("empty") << ""
-                               << ""
-                               << "Other Contacts" << 1 << 300 << QStringList();
         QTest::newRow("administrator's") << kAdminFile << ""
                                          << "Sales" << 0 << 600 << QStringList({"relay"});
         // The example the package installs: inert as shipped, and its sample lines mean
