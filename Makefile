@@ -44,6 +44,14 @@ fuzz: deps
 install: build
 	cmake --install $(BUILD_DIR)
 
+# The Debian package, checked by lintian: $(BUILD_DIR)/package/tollix_<version>_<arch>.deb
+.PHONY: package
+package: build
+	@scripts/install-deps.sh package
+	@rm -rf $(BUILD_DIR)/package
+	cd $(BUILD_DIR) && cpack -G DEB -B package
+	lintian --fail-on error --info $(BUILD_DIR)/package/tollix_*.deb
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -19,6 +19,8 @@ struct TunnelEntry {
     std::string tunHost;     // host name or dotted address; an empty host is ignored everywhere
     std::string tunSubnet;   // stored and compared, never set by the program
     std::int32_t tunId = 0;  // stamped into forwarded messages; 0 is invalid
+
+    bool operator==(const TunnelEntry&) const = default;
 };
 
 // Entries are shared so that a walk that is interrupted by a nested event loop (a modal
@@ -63,10 +65,12 @@ struct AppSettings {
     // A new entry for `host` with an empty subnet and a random id.
     static std::shared_ptr<TunnelEntry> MakeTunnelEntry(const std::string& host);
 
-    // Replaces the defaults with the stored values and appends the stored tunnels, stopping
-    // at the first entry that is missing, invalid or repeats an earlier one.
+    // Replaces the defaults with the stored values, the user's over the administrator's, and
+    // appends the stored tunnels (the administrator's while the user's file has none),
+    // stopping at the first entry that is missing, invalid or repeats an earlier one.
     bool LoadSettings(const SettingsStore& store);
-    // Writes every stored value and rewrites the tunnel section.
+    // Writes every stored value and rewrites the tunnel section, leaving out what the
+    // administrator's file sets and the user has left as it is.
     bool SaveSettings(const SettingsStore& store) const;
 
     UserIdentity Identity() const { return {userFirstName, userLastName, userGroupName}; }

@@ -1,4 +1,5 @@
-// Loading and saving AppSettings: value names and order as every copy stores them.
+// Loading and saving AppSettings: value names and order as every copy stores them, over
+// the administrator's defaults.
 #include <QMutexLocker>
 #include <array>
 
@@ -41,72 +42,123 @@ QString TunnelValueName(int n, const char* field) {
     return QStringLiteral("tunnel_%1 %2").arg(n).arg(QLatin1String(field));
 }
 
+// Section "settings" over the current values: a missing or unreadable value keeps them.
+void ReadValues(QSettings& file, AppSettings& into) {
+    file.beginGroup("settings");
+    for (const StringValue& value : kStringValues) {
+        std::string& field = into.*value.field;
+        field = file.value(value.name, QString::fromStdString(field)).toString().toStdString();
+    }
+    for (const IntValue& value : kIntValues) {
+        bool isNumber = false;
+        const int stored = file.value(value.name).toInt(&isNumber);
+        if (isNumber) {
+            into.*value.field = stored;
+        }
+    }
+    file.endGroup();
+}
+
+// Appends the tunnels of section "tunnels", stopping at the first entry that is missing,
+// invalid or repeats an earlier one.
+void ReadTunnels(QSettings& file, AppSettings& into) {
+    file.beginGroup("tunnels");
+    QMutexLocker lock(&into.tunnelsLock);
+    for (int n = 0; into.tunnels.size() < AppSettings::kMaxTunnels; ++n) {
+        const std::string host = file.value(TunnelValueName(n, "tunHost")).toString().toStdString();
+        const std::string subnet =
+            file.value(TunnelValueName(n, "tunSubnet")).toString().toStdString();
+        bool isNumber = false;
+        std::int32_t id = file.value(TunnelValueName(n, "tunId")).toInt(&isNumber);
+        if (!isNumber) {
+            id = 0;
+        }
+        if (!into.IsNewTunnel(host, id, subnet)) {
+            break;
+        }
+        into.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{host, subnet, id}));
+    }
+    file.endGroup();
+}
+
+// The entries that are saved: those with a host, in order.
+std::vector<TunnelEntry> SavedTunnels(const AppSettings& settings) {
+    QMutexLocker lock(&settings.tunnelsLock);
+    std::vector<TunnelEntry> saved;
+    for (std::size_t i = 0; i < settings.tunnels.size(); ++i) {
+        if (!settings.tunnels[i]->tunHost.empty()) {
+            saved.push_back(*settings.tunnels[i]);
+        }
+    }
+    return saved;
+}
+
 }  // namespace
 
 bool AppSettings::LoadSettings(const SettingsStore& store) {
     const auto settings = store.Open();
-    settings->beginGroup("settings");
-    for (const StringValue& value : kStringValues) {
-        std::string& field = this->*value.field;
-        field = settings->value(value.name, QString::fromStdString(field)).toString().toStdString();
+    const auto system = store.OpenSystem();
+    if (system) {
+        ReadValues(*system, *this);
     }
-    for (const IntValue& value : kIntValues) {
-        bool isNumber = false;
-        const int stored = settings->value(value.name).toInt(&isNumber);
-        if (isNumber) {  // a missing or unreadable value keeps the current one
-            this->*value.field = stored;
-        }
-    }
-    settings->endGroup();
-
-    settings->beginGroup("tunnels");
-    QMutexLocker lock(&tunnelsLock);
-    for (int n = 0; tunnels.size() < kMaxTunnels; ++n) {
-        const std::string host =
-            settings->value(TunnelValueName(n, "tunHost")).toString().toStdString();
-        const std::string subnet =
-            settings->value(TunnelValueName(n, "tunSubnet")).toString().toStdString();
-        bool isNumber = false;
-        std::int32_t id = settings->value(TunnelValueName(n, "tunId")).toInt(&isNumber);
-        if (!isNumber) {
-            id = 0;
-        }
-        if (!IsNewTunnel(host, id, subnet)) {
-            break;
-        }
-        tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{host, subnet, id}));
-    }
-    settings->endGroup();
+    ReadValues(*settings, *this);
+    // The administrator's tunnels apply while the user's file has no tunnel section.
+    const bool ownTunnels = !system || settings->childGroups().contains("tunnels");
+    ReadTunnels(ownTunnels ? *settings : *system, *this);
     return true;
 }
 
 bool AppSettings::SaveSettings(const SettingsStore& store) const {
+    // A value that the administrator's file sets, and that the user has left as it is, is
+    // left out of the user's file, so that later changes of the administrator's file reach
+    // this user. Every other value is written, as without such a file.
+    const auto system = store.OpenSystem();
+    AppSettings defaults;
+    if (system) {
+        ReadValues(*system, defaults);
+        ReadTunnels(*system, defaults);
+    }
     const auto settings = store.Open();
+    const auto write = [&](const char* name, const QVariant& value, bool isDefault) {
+        if (system && isDefault && system->contains(QStringLiteral("settings/") + name)) {
+            settings->remove(name);
+        } else {
+            settings->setValue(name, value);
+        }
+    };
+
     settings->beginGroup("settings");
     for (const StringValue& value : kStringValues) {
-        settings->setValue(value.name, QString::fromStdString(this->*value.field));
+        const std::string& field = this->*value.field;
+        write(value.name, QString::fromStdString(field), field == defaults.*value.field);
     }
     for (const IntValue& value : kIntValues) {
-        settings->setValue(value.name, this->*value.field);
+        const int field = this->*value.field;
+        write(value.name, field, field == defaults.*value.field);
     }
     settings->endGroup();
 
     settings->remove("tunnels");
-    settings->beginGroup("tunnels");
-    QMutexLocker lock(&tunnelsLock);
-    int n = 0;
-    for (std::size_t i = 0; i < tunnels.size(); ++i) {
-        const TunnelEntry& entry = *tunnels[i];
-        if (entry.tunHost.empty()) {
-            continue;
+    const std::vector<TunnelEntry> tunnelsToSave = SavedTunnels(*this);
+    const std::vector<TunnelEntry> systemTunnels = SavedTunnels(defaults);
+    if (tunnelsToSave != systemTunnels) {  // both empty: nothing to write
+        settings->beginGroup("tunnels");
+        for (std::size_t n = 0; n < tunnelsToSave.size(); ++n) {
+            const TunnelEntry& entry = tunnelsToSave[n];
+            const int number = static_cast<int>(n);
+            settings->setValue(TunnelValueName(number, "tunHost"),
+                               QString::fromStdString(entry.tunHost));
+            settings->setValue(TunnelValueName(number, "tunSubnet"),
+                               QString::fromStdString(entry.tunSubnet));
+            settings->setValue(TunnelValueName(number, "tunId"), entry.tunId);
         }
-        settings->setValue(TunnelValueName(n, "tunHost"), QString::fromStdString(entry.tunHost));
-        settings->setValue(TunnelValueName(n, "tunSubnet"),
-                           QString::fromStdString(entry.tunSubnet));
-        settings->setValue(TunnelValueName(n, "tunId"), entry.tunId);
-        ++n;
+        if (tunnelsToSave.empty() && !systemTunnels.empty()) {
+            // The user removed the administrator's tunnels: a first entry without a host,
+            // at which every copy stops loading, keeps the section and the list empty.
+            settings->setValue(TunnelValueName(0, "tunHost"), QString());
+        }
+        settings->endGroup();
     }
-    settings->endGroup();
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

@@ -1,5 +1,6 @@
-// The settings store on real files in a temporary folder: defaults, value names as every
-// copy stores them, the tunnel list's loading rules and round trips.
+// The settings store on real files in temporary folders: defaults, value names as every
+// copy stores them, the tunnel list's loading rules, round trips, and the administrator's
+// defaults in the folders of XDG_CONFIG_DIRS.
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -32,6 +33,12 @@ QStringList Hosts(const AppSettings& settings) {
     return hosts;
 }
 
+// What an administrator sets for everyone.
+const QString kAdminFile =
+    "[settings]\nuser%20group%20name=Sales\nconnect%20on%20startup=0\n"
+    "AWAY%20notification%20timeout=600\n"
+    "[tunnels]\ntunnel_0%20tunHost=relay\ntunnel_0%20tunId=7\n";
+
 }  // namespace
 
 class SettingsTest : public QObject {
@@ -39,10 +46,24 @@ class SettingsTest : public QObject {
 
 private:
     QTemporaryDir dir_;
+    QTemporaryDir systemDir_;  // holds the folders a and b, named in XDG_CONFIG_DIRS
     SettingsStore Store() const { return SettingsStore(dir_.path()); }
+    QString SystemFile(const QString& folder) const {
+        return systemDir_.filePath(folder + "/Quardell/Tollix.conf");
+    }
+    QStringList SavedKeys() const {
+        return QSettings(Store().FilePath(), QSettings::IniFormat).allKeys();
+    }
 
 private slots:
-    void init() { QFile::remove(Store().FilePath()); }
+    void initTestCase() {
+        qputenv("XDG_CONFIG_DIRS", (systemDir_.filePath("a:") + systemDir_.filePath("b")).toUtf8());
+    }
+    void init() {
+        QFile::remove(Store().FilePath());
+        QFile::remove(SystemFile("a"));
+        QFile::remove(SystemFile("b"));
+    }
 
     void emptyStoreGivesDefaultsAndSaveWritesEveryValue() {
         AppSettings settings;
@@ -156,6 +177,109 @@ private slots:
         AppSettings settings;
         settings.LoadSettings(Store());
         QCOMPARE(settings.tunnels.size(), AppSettings::kMaxTunnels);
+    }
+
+    void administratorsDefaults_data() {
+        QTest::addColumn<QString>("system");  // null: no administrator's file
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("connectOnStartup");
+        QTest::addColumn<int>("awayTimeout");
+        QTest::addColumn<QStringList>("tunnels");
+        QTest::newRow("none") << QString() << ""
+                              << "Other Contacts" << 1 << 300 << QStringList();
+        QTest::newRow("administrator's") << kAdminFile << ""
+                                         << "Sales" << 0 << 600 << QStringList({"relay"});
+        // The example the package installs: inert as shipped, and its sample lines mean
+        // what its comments say once the '#' is taken away.
+        const QString example = ReadFile(QFINDTESTDATA("../packaging/Tollix.conf"));
+        QTest::newRow("example") << example << ""
+                                 << "Other Contacts" << 1 << 300 << QStringList();
+        QTest::newRow("example taken in")
+            << QString(example).replace(
+                   QRegularExpression("^#(\\S+=)", QRegularExpression::MultilineOption), "\\1")
+            << ""
+            << "Sales" << 1 << 600 << QStringList({"relay.branch.example.org", "192.0.2.17"});
+        QTest::newRow("user's values win")
+            << kAdminFile
+            << "[settings]\nuser%20group%20name=Ops\nAWAY%20notification%20timeout=x\n"
+            << "Ops" << 0 << 600 << QStringList({"relay"});
+        QTest::newRow("user's tunnels win")
+            << kAdminFile << "[tunnels]\ntunnel_0%20tunHost=own\ntunnel_0%20tunId=8\n"
+            << "Sales" << 0 << 600 << QStringList({"own"});
+        QTest::newRow("user's tunnels empty") << kAdminFile << "[tunnels]\ntunnel_0%20tunHost=\n"
+                                              << "Sales" << 0 << 600 << QStringList();
+    }
+    void administratorsDefaults() {
+        QFETCH(QString, system);
+        QFETCH(QString, user);
+        QFETCH(QString, group);
+        QFETCH(int, connectOnStartup);
+        QFETCH(int, awayTimeout);
+        QFETCH(QStringList, tunnels);
+        if (!system.isNull()) {
+            WriteFile(SystemFile("b"), system);
+        }
+        WriteFile(Store().FilePath(), user);
+        AppSettings settings;
+        settings.LoadSettings(Store());
+        QCOMPARE(settings.userGroupName, group.toStdString());
+        QCOMPARE(settings.connectOnStartup, connectOnStartup);
+        QCOMPARE(settings.awayNotificationTimeout, awayTimeout);
+        QCOMPARE(Hosts(settings), tunnels);
+    }
+
+    void administratorsFileIsTheFirstFound() {
+        WriteFile(SystemFile("b"), "[settings]\nuser%20group%20name=B\n");
+        QCOMPARE(Store().SystemFilePath(), SystemFile("b"));
+        WriteFile(SystemFile("a"), "[settings]\nuser%20last%20name=A\n");
+        AppSettings settings;
+        settings.LoadSettings(Store());
+        QCOMPARE(settings.userLastName, "A");
+        QCOMPARE(settings.userGroupName, "Other Contacts");  // b's file is not read at all
+
+        const QByteArray dirs = qgetenv("XDG_CONFIG_DIRS");
+        qputenv("XDG_CONFIG_DIRS", "relative/xdg:");
+        QCOMPARE(SettingsStore::SystemConfigDirs(), QStringList({"/etc/xdg"}));
+        qputenv("XDG_CONFIG_DIRS", dirs);
+    }
+
+    void savingLeavesOutTheAdministratorsDefaults() {
+        WriteFile(SystemFile("a"), kAdminFile);
+        AppSettings settings;
+        settings.LoadSettings(Store());
+        settings.userFirstName = "Ann";
+        QVERIFY(settings.SaveSettings(Store()));
+        const QStringList everyValue = SavedKeys();  // left out: what the administrator sets
+        QCOMPARE(everyValue.size(), 9);
+        QVERIFY(everyValue.contains("settings/user first name"));
+        QVERIFY(!everyValue.contains("settings/user group name"));
+        QVERIFY(!everyValue.contains("settings/AWAY notification timeout"));
+
+        // The administrator's later changes reach this user; the user's own value stays.
+        QString changed = kAdminFile;
+        WriteFile(SystemFile("a"), changed.replace("Sales", "Support").replace("relay", "hub"));
+        AppSettings again;
+        again.LoadSettings(Store());
+        QCOMPARE(again.userFirstName, "Ann");
+        QCOMPARE(again.userGroupName, "Support");
+        QCOMPARE(Hosts(again), QStringList({"hub"}));
+
+        // Removing the administrator's tunnels is a choice of its own that is kept.
+        again.userGroupName = "Ops";
+        again.tunnels.clear();
+        again.SaveSettings(Store());
+        AppSettings own;
+        own.LoadSettings(Store());
+        QCOMPARE(own.userGroupName, "Ops");
+        QVERIFY(own.tunnels.empty());
+        QVERIFY(ReadFile(Store().FilePath()).contains("tunnel_0%20tunHost=\n"));
+
+        // Choosing the administrator's values again leaves them out again.
+        own.userGroupName = "Support";
+        own.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"hub", "", 7}));
+        own.SaveSettings(Store());
+        QCOMPARE(SavedKeys(), everyValue);
     }
 
     void newTunnelTests() {
