@@ -71,6 +71,8 @@ public:
     // ChannelEvents: failures reported by the channels.
     void ReportSystemError(const std::string& text) override;
     void ReportWarning(const std::string& text) override;
+    // Announces this copy on an interface that was joined while connected.
+    void OnInterfaceJoined() override;
 
 signals:
     // Connected or presence changed: the connection indicator must be refreshed.

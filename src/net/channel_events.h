@@ -22,6 +22,10 @@ public:
 
     // A failure after which the operation goes on.
     virtual void ReportWarning(const std::string& text) = 0;
+
+    // The multicast channel has joined the group on an address that appeared while it was
+    // joined (an interface that came up, a new DHCP address).
+    virtual void OnInterfaceJoined() = 0;
 };
 
 }  // namespace tollix

@@ -27,7 +27,7 @@ bool UdpSocket::Open(std::uint16_t port, bool reuseAddress) {
     Close();
     descriptor_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (descriptor_ < 0) {
-        RecordSystemError(errno);
+        RecordFailure();
         return false;
     }
     const int on = 1;
@@ -39,7 +39,7 @@ bool UdpSocket::Open(std::uint16_t port, bool reuseAddress) {
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     if (::bind(descriptor_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        RecordSystemError(errno);
+        RecordFailure();
         Close();
         return false;
     }
@@ -66,7 +66,7 @@ void UdpSocket::Close() {
 
 bool UdpSocket::SetOption(int level, int name, const void* value, socklen_t size) {
     if (::setsockopt(descriptor_, level, name, value, size) != 0) {
-        RecordSystemError(errno);
+        RecordFailure();
         return false;
     }
     return true;
@@ -77,10 +77,15 @@ bool UdpSocket::SendTo(const char* data, std::size_t length, const sockaddr_in& 
         ::sendto(descriptor_, data, length, 0, reinterpret_cast<const sockaddr*>(&destination),
                  sizeof destination);
     if (sent < 0) {
-        RecordSystemError(errno);
+        RecordFailure();
         return false;
     }
     return true;
+}
+
+void UdpSocket::RecordFailure() {
+    lastError_ = errno;
+    RecordSystemError(lastError_);
 }
 
 void UdpSocket::WatchArrivals(Receiver receiver) {

@@ -14,7 +14,8 @@ class QSocketNotifier;
 namespace tollix {
 
 // One IPv4 datagram socket whose arrivals are read on the event loop. Every failing call
-// records the system's error text (LastSystemError).
+// records the system's error text (LastSystemError) and its number (LastError) at once,
+// before anything else can change errno.
 class UdpSocket {
 public:
     // Called for every datagram read: its bytes up to the first NUL, and the sender.
@@ -43,15 +44,20 @@ public:
     // Starts reading arrivals on the event loop into `receiver`.
     void WatchArrivals(Receiver receiver);
 
+    // The error number of the last call that failed.
+    int LastError() const { return lastError_; }
+
     // The port the socket is bound to, 0 when closed.
     std::uint16_t LocalPort() const;
 
 private:
     void ReadArrivals();
+    void RecordFailure();
 
     int descriptor_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     Receiver receiver_;
+    int lastError_ = 0;
     int readDepth_ = 0;  // nesting of ReadArrivals: a receiver may run a nested event loop
 };
 

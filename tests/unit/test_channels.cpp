@@ -39,6 +39,7 @@ struct RecordingEvents : ChannelEvents {
     }
     void ReportSystemError(const std::string& text) override { systemErrors.push_back(text); }
     void ReportWarning(const std::string&) override {}
+    void OnInterfaceJoined() override {}
 };
 
 // A free port for the tunnel channel, found by binding to port 0.
