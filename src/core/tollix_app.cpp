@@ -53,4 +53,8 @@ void CTollixApp::ReportWarning(const std::string& text) {
     alerts_.Show(text);
 }
 
+void CTollixApp::ReportTunnelSendFailed() {
+    alerts_.Show("Tunneling Failed!");
+}
+
 }  // namespace tollix

@@ -20,6 +20,10 @@ public:
     // A system call failed; `text` is the system's own description of the error.
     virtual void ReportSystemError(const std::string& text) = 0;
 
+    // Datagrams for a tunnel host could not be sent after its name was looked up; the
+    // system's text has been reported just before.
+    virtual void ReportTunnelSendFailed() = 0;
+
     // A failure after which the operation goes on.
     virtual void ReportWarning(const std::string& text) = 0;
 

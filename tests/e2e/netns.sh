@@ -27,6 +27,7 @@ cleanup() {
             kill -9 "$pid" 2>/dev/null
         done
         ip netns del "$ns" 2>/dev/null
+        rm -rf "/etc/netns/$ns"
     done
     rm -rf "$WORK_DIR"
 }
@@ -58,7 +59,8 @@ new_bridge() {
     ip -n "$NS_PREFIX-$1" link set br0 up
 }
 
-# plug HOST BRIDGE ADDRESS/PREFIX [DEVICE]: connects a host to a bridge with an address.
+# plug HOST BRIDGE ADDRESS/PREFIX|- [DEVICE]: connects a host to a bridge, with an address
+# unless it is "-".
 plug() {
     host="$NS_PREFIX-$1"
     bridge="$NS_PREFIX-$2"
@@ -66,8 +68,16 @@ plug() {
     port="p$(printf '%s' "$1$device" | cksum | cut -c1-8)"
     ip -n "$host" link add "$device" type veth peer name "$port" netns "$bridge"
     ip -n "$bridge" link set "$port" master br0 up
-    ip -n "$host" addr add "$3" dev "$device"
+    [ "$3" = - ] || ip -n "$host" addr add "$3" dev "$device"
     ip -n "$host" link set "$device" up
+}
+
+# name_server HOST ADDRESS: the only name server that programs in HOST ask (ip netns exec
+# puts /etc/netns/NAMESPACE/resolv.conf in place of /etc/resolv.conf); removed on exit.
+name_server() {
+    mkdir -p "/etc/netns/$NS_PREFIX-$1"
+    printf 'nameserver %s\noptions timeout:30 attempts:1\n' "$2" \
+        >"/etc/netns/$NS_PREFIX-$1/resolv.conf"
 }
 
 # start_peer HOST NAME ARGS...: runs tollix-cli in HOST, reading commands from
