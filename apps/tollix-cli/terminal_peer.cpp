@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "protocol/sender_address.h"
 #include "protocol/text.h"
 #include "protocol/text_safety.h"
 
@@ -25,6 +26,8 @@ const char* PresenceName(PresenceState presence) {
 
 // How long --send waits to hear its own text back before it disconnects.
 constexpr int kEchoWaitMs = 2000;
+// How long a farewell may wait for the look-up of a tunnel host's name.
+constexpr int kFarewellWaitMs = 5000;
 
 }  // namespace
 
@@ -83,7 +86,7 @@ bool TerminalPeer::Execute(const std::string& line) {
     } else if (command == "connect") {
         app_.SetConnected(true);
     } else if (command == "disconnect") {
-        app_.SetConnected(false);
+        app_.SetConnected(false);  // a farewell waiting for a look-up goes when it is in
     } else if (command == "contacts") {
         for (const Contact* contact : app_.Contacts().Contacts()) {
             PrintContact(*contact);
@@ -111,13 +114,27 @@ void TerminalPeer::Send(const std::string& arguments) {
         return;
     }
     const std::string address(rest.substr(0, blank));
-    app_.SendTextTo(address, MakeTextSafe(Unescape(rest.substr(blank + 1))));
+    if (IsAddress(address)) {
+        app_.SendTextTo(address, MakeTextSafe(Unescape(rest.substr(blank + 1))));
+    }
+}
+
+bool TerminalPeer::IsAddress(const std::string& address) {
+    // Anything else would become fields of its own in the envelope's TO value.
+    if (!IsDottedQuad(address)) {
+        std::fprintf(stderr, "tollix-cli: '%s' is not a dotted IPv4 address\n", address.c_str());
+        return false;
+    }
+    return true;
 }
 
 int TerminalPeer::SendOnce(const std::string& address, const std::string& text) {
     const std::string safe = MakeTextSafe(Unescape(text));
     if (safe.empty()) {
         std::fputs("tollix-cli: the text is empty\n", stderr);
+        return 2;
+    }
+    if (!IsAddress(address)) {
         return 2;
     }
     app_.SetConnected(true);
@@ -135,11 +152,40 @@ int TerminalPeer::SendOnce(const std::string& address, const std::string& text) 
     const bool sent = app_.SendTextTo(address, safe);
     if (sent) {
         QTimer::singleShot(kEchoWaitMs, &echo, &QEventLoop::quit);
-        echo.exec();
+        Wait(echo);
     }
     disconnect(heard);
-    app_.SetConnected(false);
+    Disconnect();
     return sent ? 0 : 1;
+}
+
+void TerminalPeer::Disconnect() {
+    app_.SetConnected(false);
+    if (!app_.TunnelSendsPending()) {
+        return;
+    }
+    QEventLoop farewell;
+    QTimer gone;
+    connect(&gone, &QTimer::timeout, &farewell, [&] {
+        if (!app_.TunnelSendsPending()) {
+            farewell.quit();
+        }
+    });
+    gone.start(20);
+    QTimer::singleShot(kFarewellWaitMs, &farewell, &QEventLoop::quit);
+    Wait(farewell);
+}
+
+void TerminalPeer::Wait(QEventLoop& loop) {
+    QEventLoop* const outer = std::exchange(waiting_, &loop);
+    loop.exec();
+    waiting_ = outer;
+}
+
+void TerminalPeer::StopWaiting() {
+    if (waiting_ != nullptr) {
+        waiting_->quit();
+    }
 }
 
 std::string TerminalPeer::Unescape(std::string_view text) {
