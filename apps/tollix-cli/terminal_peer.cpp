@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QTimer>
-#include <cstdio>
 #include <sstream>
 
 #include "protocol/sender_address.h"
@@ -101,7 +100,7 @@ bool TerminalPeer::Execute(const std::string& line) {
     } else if (command == "quit") {
         return false;
     } else {
-        std::fprintf(stderr, "tollix-cli: unknown command '%s' (try --help)\n", command.c_str());
+        out_.Complain("unknown command '" + command + "' (try --help)");
     }
     return true;
 }
@@ -110,7 +109,7 @@ void TerminalPeer::Send(const std::string& arguments) {
     const std::string_view rest = Trim(arguments);
     const std::size_t blank = rest.find_first_of(" \t");
     if (blank == std::string_view::npos) {
-        std::fputs("tollix-cli: usage: send ADDRESS TEXT\n", stderr);
+        out_.Complain("usage: send ADDRESS TEXT");
         return;
     }
     const std::string address(rest.substr(0, blank));
@@ -119,10 +118,10 @@ void TerminalPeer::Send(const std::string& arguments) {
     }
 }
 
-bool TerminalPeer::IsAddress(const std::string& address) {
+bool TerminalPeer::IsAddress(const std::string& address) const {
     // Anything else would become fields of its own in the envelope's TO value.
     if (!IsDottedQuad(address)) {
-        std::fprintf(stderr, "tollix-cli: '%s' is not a dotted IPv4 address\n", address.c_str());
+        out_.Complain("'" + address + "' is not a dotted IPv4 address");
         return false;
     }
     return true;
@@ -131,7 +130,7 @@ bool TerminalPeer::IsAddress(const std::string& address) {
 int TerminalPeer::SendOnce(const std::string& address, const std::string& text) {
     const std::string safe = MakeTextSafe(Unescape(text));
     if (safe.empty()) {
-        std::fputs("tollix-cli: the text is empty\n", stderr);
+        out_.Complain("the text is empty");
         return 2;
     }
     if (!IsAddress(address)) {

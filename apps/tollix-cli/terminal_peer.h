@@ -36,7 +36,7 @@ private:
     void PrintState();
     void Send(const std::string& arguments);
     // True for a dotted IPv4 address; otherwise says so on standard error.
-    static bool IsAddress(const std::string& address);
+    bool IsAddress(const std::string& address) const;
     // Runs `loop` until it quits, or until StopWaiting.
     void Wait(QEventLoop& loop);
 
