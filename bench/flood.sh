@@ -103,12 +103,16 @@ run_scenario "junk as fast as the loader can send, 5 s" 5 0 junk "$COPY" 0 5
 copy_rate=$((LAST_RATE / 5))
 
 # The same unpaced flood into a bare recvfrom loop in the copy's place.
+drops_before=$(rcvbuf_errors)
 in_ns copy "$LOAD" sink 2030 6 >"$WORK_DIR/sink.out" &
 sink=$!
 sleep 0.5
-in_ns load "$LOAD" junk "$COPY" 0 5 >/dev/null
+in_ns load "$LOAD" junk "$COPY" 0 5 >"$WORK_DIR/raw.out"
 wait "$sink"
-raw_rate=$(( $(awk '{ print $3 }' "$WORK_DIR/sink.out") / 5 ))
-echo "== bare recvfrom loop: $raw_rate datagrams a second"
+raw_got=$(awk '{ print $3 }' "$WORK_DIR/sink.out")
+raw_rate=$((raw_got / 5))
+echo "== bare recvfrom loop under the same flood"
+echo "datagrams: $(awk '{ print $2 }' "$WORK_DIR/raw.out") sent, $raw_got received," \
+    "$(( $(rcvbuf_errors) - drops_before )) dropped by the kernel: $raw_rate a second"
 awk -v c="$copy_rate" -v r="$raw_rate" 'BEGIN {
     printf "the copy: %d datagrams a second, %.0f%% of the bare loop\n", c, r ? 100 * c / r : 0 }'

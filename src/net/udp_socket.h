@@ -3,11 +3,15 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <QTimer>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -22,7 +26,7 @@ public:
     using Receiver = std::function<void(std::string_view text, const std::string& senderAddress,
                                         std::uint16_t senderPort)>;
 
-    UdpSocket() = default;
+    UdpSocket();
     ~UdpSocket();
     UdpSocket(const UdpSocket&) = delete;
     UdpSocket& operator=(const UdpSocket&) = delete;
@@ -51,12 +55,18 @@ public:
     std::uint16_t LocalPort() const;
 
 private:
+    static constexpr std::size_t kDatagramsPerRead = 16;
+    struct Batch;
+
     void ReadArrivals();
     void RecordFailure();
 
     int descriptor_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     Receiver receiver_;
+    std::vector<std::unique_ptr<Batch>> batches_;  // by nesting depth of ReadArrivals
+    QTimer rest_;  // while it runs, arrivals wait (see ReadArrivals)
+    std::chrono::steady_clock::time_point lastWakeUp_{};
     int lastError_ = 0;
     int readDepth_ = 0;  // nesting of ReadArrivals: a receiver may run a nested event loop
 };
