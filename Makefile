@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 FUZZ_DIR ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 300
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 RUN_ARGS ?=
