@@ -29,6 +29,7 @@ cleanup() {
         ip netns del "$ns" 2>/dev/null
         rm -rf "/etc/netns/$ns"
     done
+    rmdir /etc/netns 2>/dev/null  # only when no one else keeps a file there
     rm -rf "$WORK_DIR"
 }
 trap cleanup EXIT
@@ -72,11 +73,17 @@ plug() {
     ip -n "$host" link set "$device" up
 }
 
-# name_server HOST ADDRESS: the only name server that programs in HOST ask (ip netns exec
-# puts /etc/netns/NAMESPACE/resolv.conf in place of /etc/resolv.conf); removed on exit.
-name_server() {
+# hanging_name_server HOST BRIDGE ADDRESS: the only name server that programs in HOST ask
+# is ADDRESS on BRIDGE, whose packets reach a namespace that holds no address and forwards
+# nothing, so every look-up waits for its time-out (30 s). ip netns exec puts
+# /etc/netns/NAMESPACE/resolv.conf in place of /etc/resolv.conf; it is removed on exit.
+hanging_name_server() {
+    new_namespace "void$1"
+    plug "void$1" "$2" -
+    mac=$(ip -n "$NS_PREFIX-void$1" -br link show eth0 | awk '{print $3}')
+    ip -n "$NS_PREFIX-$1" neigh add "$3" lladdr "$mac" dev eth0 nud permanent
     mkdir -p "/etc/netns/$NS_PREFIX-$1"
-    printf 'nameserver %s\noptions timeout:30 attempts:1\n' "$2" \
+    printf 'nameserver %s\noptions timeout:30 attempts:1\n' "$3" \
         >"/etc/netns/$NS_PREFIX-$1/resolv.conf"
 }
 

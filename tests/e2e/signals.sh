@@ -8,13 +8,9 @@ set -u
 new_bridge lan
 new_namespace a
 new_namespace b
-new_namespace void
 plug a lan 10.44.0.1/24
 plug b lan 10.44.0.2/24
-plug void lan -
-void_mac=$(ip -n "$NS_PREFIX-void" -br link show eth0 | awk '{print $3}')
-ip -n "$NS_PREFIX-a" neigh add 10.44.0.53 lladdr "$void_mac" dev eth0 nud permanent
-name_server a 10.44.0.53
+hanging_name_server a lan 10.44.0.53
 
 start_peer b B --first Bea
 wait_for B "^state${TAB}connected${TAB}online$"
