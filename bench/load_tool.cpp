@@ -11,10 +11,11 @@
 //   tollix-load texts DESTINATION TO RATE SECONDS
 //       text messages to the contact address TO, all from this host
 //   tollix-load sink PORT SECONDS
-//       a bare blocking recvfrom loop: "sink received N"
+//       a bare blocking recvfrom loop: "sink received N cpu_s SECONDS"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -186,7 +187,13 @@ int Sink(std::uint16_t port, int seconds) {
             ++received;
         }
     }
-    std::printf("sink received %ld\n", received);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto cpu = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    std::printf("sink received %ld cpu_s %.3f\n", received,
+                cpu(usage.ru_utime) + cpu(usage.ru_stime));
     return 0;
 }
 
