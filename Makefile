@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 FUZZ_DIR ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 300
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 RUN_ARGS ?=
@@ -11,7 +11,7 @@ RUN_ARGS ?=
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
             -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
-.PHONY: all deps build run test bench fuzz install format clean
+.PHONY: all deps build run test bench bench-flood fuzz install format clean
 
 all: build
 
@@ -33,6 +33,11 @@ test: deps
 
 bench: build
 	$(BUILD_DIR)/bench/tollix-bench
+
+# Floods a terminal peer in network namespaces (root); never part of `make test`.
+bench-flood: build
+	@scripts/install-deps.sh test
+	bench/flood.sh $(BUILD_DIR)
 
 fuzz: deps
 	@scripts/install-deps.sh fuzz

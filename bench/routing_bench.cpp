@@ -21,7 +21,7 @@ public:
     bool LeaveGroup() override { return true; }
     bool SendToGroup(const char*, std::size_t) override { return true; }
     int GetLocalAddresses(std::vector<std::string>& addresses) override {
-        const auto& local = cache_.Addresses();
+        const std::vector<std::string> local = ReadLocalAddresses();
         addresses.insert(addresses.end(), local.begin(), local.end());
         return static_cast<int>(local.size());
     }

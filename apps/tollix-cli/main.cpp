@@ -1,10 +1,12 @@
 // tollix-cli: a Tollix peer on the terminal, for servers, bots and scripts.
 #include <QCoreApplication>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include "cli_options.h"
 #include "core/settings_store.h"
+#include "core/signal_watcher.h"
 #include "core/tollix_app.h"
 #include "input_lines.h"
 #include "protocol/version.h"
@@ -65,6 +67,28 @@ int main(int argc, char** argv) {
 
     TerminalOutput out;
     TerminalPeer peer(app, out);
+    // A termination signal ends the run as `quit` does, farewell included; a second one,
+    // or one during the farewell, ends it at once.
+    bool finished = false;
+    const auto finish = [&] {
+        if (!std::exchange(finished, true)) {
+            peer.Disconnect();
+            QCoreApplication::quit();
+        }
+    };
+    SignalWatcher terminations;
+    QObject::connect(&terminations, &SignalWatcher::terminationRequested, [&](int number) {
+        if (finished) {
+            std::signal(number, SIG_DFL);
+            std::raise(number);
+        }
+        if (options->send) {
+            finished = true;
+            peer.StopWaiting();
+        } else {
+            finish();
+        }
+    });
     if (options->send) {
         return peer.SendOnce(options->send->first, options->send->second);
     }
@@ -73,13 +97,6 @@ int main(int argc, char** argv) {
     QObject::connect(&idleCheck, &QTimer::timeout, &app, &CTollixApp::CheckIdle);
     idleCheck.start(1000);
 
-    bool finished = false;
-    const auto finish = [&] {
-        if (!std::exchange(finished, true)) {
-            app.SetConnected(false);
-            QCoreApplication::quit();
-        }
-    };
     InputLines input(
         [&](const std::string& line) {
             if (!finished && !peer.Execute(line)) {

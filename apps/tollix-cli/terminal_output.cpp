@@ -1,7 +1,5 @@
 #include "terminal_output.h"
 
-#include <cstdio>
-
 namespace tollix {
 
 std::string TerminalOutput::Escape(std::string_view field) {
@@ -34,8 +32,12 @@ void TerminalOutput::WriteLine(std::initializer_list<std::string_view> fields) {
         line += Escape(field);
     }
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    std::fwrite(line.data(), 1, line.size(), events_);
+    std::fflush(events_);
+}
+
+void TerminalOutput::Complain(const std::string& text) {
+    std::fprintf(errors_, "tollix-cli: %s\n", text.c_str());
 }
 
 }  // namespace tollix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -11,8 +12,17 @@ namespace tollix {
 // one line. Flushed after every line so that scripts see events at once.
 class TerminalOutput {
 public:
+    explicit TerminalOutput(std::FILE* events = stdout, std::FILE* errors = stderr)
+        : events_(events), errors_(errors) {}
+
     static std::string Escape(std::string_view field);
     void WriteLine(std::initializer_list<std::string_view> fields);
+    // A mistake in a command, for the user on standard error: "tollix-cli: " and `text`.
+    void Complain(const std::string& text);
+
+private:
+    std::FILE* events_;
+    std::FILE* errors_;
 };
 
 }  // namespace tollix

@@ -2,9 +2,9 @@
 
 #include <QEventLoop>
 #include <QTimer>
-#include <cstdio>
 #include <sstream>
 
+#include "protocol/sender_address.h"
 #include "protocol/text.h"
 #include "protocol/text_safety.h"
 
@@ -25,6 +25,8 @@ const char* PresenceName(PresenceState presence) {
 
 // How long --send waits to hear its own text back before it disconnects.
 constexpr int kEchoWaitMs = 2000;
+// How long a farewell may wait for the look-up of a tunnel host's name.
+constexpr int kFarewellWaitMs = 5000;
 
 }  // namespace
 
@@ -83,7 +85,7 @@ bool TerminalPeer::Execute(const std::string& line) {
     } else if (command == "connect") {
         app_.SetConnected(true);
     } else if (command == "disconnect") {
-        app_.SetConnected(false);
+        app_.SetConnected(false);  // a farewell waiting for a look-up goes when it is in
     } else if (command == "contacts") {
         for (const Contact* contact : app_.Contacts().Contacts()) {
             PrintContact(*contact);
@@ -98,7 +100,7 @@ bool TerminalPeer::Execute(const std::string& line) {
     } else if (command == "quit") {
         return false;
     } else {
-        std::fprintf(stderr, "tollix-cli: unknown command '%s' (try --help)\n", command.c_str());
+        out_.Complain("unknown command '" + command + "' (try --help)");
     }
     return true;
 }
@@ -107,17 +109,31 @@ void TerminalPeer::Send(const std::string& arguments) {
     const std::string_view rest = Trim(arguments);
     const std::size_t blank = rest.find_first_of(" \t");
     if (blank == std::string_view::npos) {
-        std::fputs("tollix-cli: usage: send ADDRESS TEXT\n", stderr);
+        out_.Complain("usage: send ADDRESS TEXT");
         return;
     }
     const std::string address(rest.substr(0, blank));
-    app_.SendTextTo(address, MakeTextSafe(Unescape(rest.substr(blank + 1))));
+    if (IsAddress(address)) {
+        app_.SendTextTo(address, MakeTextSafe(Unescape(rest.substr(blank + 1))));
+    }
+}
+
+bool TerminalPeer::IsAddress(const std::string& address) const {
+    // Anything else would become fields of its own in the envelope's TO value.
+    if (!IsDottedQuad(address)) {
+        out_.Complain("'" + address + "' is not a dotted IPv4 address");
+        return false;
+    }
+    return true;
 }
 
 int TerminalPeer::SendOnce(const std::string& address, const std::string& text) {
     const std::string safe = MakeTextSafe(Unescape(text));
     if (safe.empty()) {
-        std::fputs("tollix-cli: the text is empty\n", stderr);
+        out_.Complain("the text is empty");
+        return 2;
+    }
+    if (!IsAddress(address)) {
         return 2;
     }
     app_.SetConnected(true);
@@ -135,11 +151,40 @@ int TerminalPeer::SendOnce(const std::string& address, const std::string& text) 
     const bool sent = app_.SendTextTo(address, safe);
     if (sent) {
         QTimer::singleShot(kEchoWaitMs, &echo, &QEventLoop::quit);
-        echo.exec();
+        Wait(echo);
     }
     disconnect(heard);
-    app_.SetConnected(false);
+    Disconnect();
     return sent ? 0 : 1;
+}
+
+void TerminalPeer::Disconnect() {
+    app_.SetConnected(false);
+    if (!app_.TunnelSendsPending()) {
+        return;
+    }
+    QEventLoop farewell;
+    QTimer gone;
+    connect(&gone, &QTimer::timeout, &farewell, [&] {
+        if (!app_.TunnelSendsPending()) {
+            farewell.quit();
+        }
+    });
+    gone.start(20);
+    QTimer::singleShot(kFarewellWaitMs, &farewell, &QEventLoop::quit);
+    Wait(farewell);
+}
+
+void TerminalPeer::Wait(QEventLoop& loop) {
+    QEventLoop* const outer = std::exchange(waiting_, &loop);
+    loop.exec();
+    waiting_ = outer;
+}
+
+void TerminalPeer::StopWaiting() {
+    if (waiting_ != nullptr) {
+        waiting_->quit();
+    }
 }
 
 std::string TerminalPeer::Unescape(std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QObject>
 #include <string>
 
@@ -21,6 +22,11 @@ public:
     // Connects, sends one text, waits until it has been heard back (so that it has been
     // forwarded into the tunnels), disconnects. Returns the exit status.
     int SendOnce(const std::string& address, const std::string& text);
+    // Says goodbye and disconnects; waits up to 5 seconds for a farewell that waits for the
+    // look-up of a tunnel host's name.
+    void Disconnect();
+    // Ends the wait of SendOnce or Disconnect now (a termination signal).
+    void StopWaiting();
 
     // A command's text with \n, \t and \\ turned into a line break, a TAB and a backslash.
     static std::string Unescape(std::string_view text);
@@ -29,10 +35,15 @@ private:
     void PrintContact(const Contact& contact);
     void PrintState();
     void Send(const std::string& arguments);
+    // True for a dotted IPv4 address; otherwise says so on standard error.
+    bool IsAddress(const std::string& address) const;
+    // Runs `loop` until it quits, or until StopWaiting.
+    void Wait(QEventLoop& loop);
 
     CTollixApp& app_;
     TerminalOutput& out_;
     std::string lastState_;
+    QEventLoop* waiting_ = nullptr;
 };
 
 }  // namespace tollix

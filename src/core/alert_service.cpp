@@ -1,11 +1,11 @@
 #include "core/alert_service.h"
 
-#include <QDateTime>
 #include <utility>
 
 namespace tollix {
 
-AlertService::AlertService(const Clock& clock, QObject* parent) : QObject(parent), clock_(clock) {}
+AlertService::AlertService(const Clock& clock, QObject* parent)
+    : QObject(parent), clock_(clock), surplus_(clock) {}
 
 void AlertService::Show(const std::string& text, const std::string& caption, AlertKind kind) {
     const std::int64_t now = clock_.Now();
@@ -28,13 +28,7 @@ void AlertService::Show(const std::string& text, const std::string& caption, Ale
 }
 
 void AlertService::LogSurplus(const std::string& text, const char* reason) {
-    if (surplusLog_ == nullptr) {
-        return;
-    }
-    const QByteArray stamp = QDateTime::currentDateTime().toString(Qt::ISODate).toLocal8Bit();
-    std::fprintf(surplusLog_, "%s tollix: alert not shown (%s): %s\n", stamp.constData(), reason,
-                 text.c_str());
-    std::fflush(surplusLog_);
+    surplus_.Write(text, std::string("alert not shown (") + reason + "): " + text);
 }
 
 }  // namespace tollix

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/clock.h"
+#include "core/throttled_log.h"
 
 namespace tollix {
 
@@ -14,8 +15,8 @@ enum class AlertKind { Plain, Error };
 
 // Every box text of the program goes through here. At most one alert is open at a time,
 // and a text already shown in the last 30 seconds is not shown again; both kinds of
-// surplus go to standard error with a time stamp. So no stream of datagrams can stack
-// boxes or lock the user out.
+// surplus go to standard error with a time stamp, at most one line per text per 30
+// seconds. So no stream of datagrams can stack boxes, lock the user out or fill the log.
 class AlertService : public QObject {
     Q_OBJECT
 
@@ -30,7 +31,7 @@ public:
               AlertKind kind = AlertKind::Plain);
 
     // Where surplus alerts are written; nullptr drops them.
-    void SetSurplusLog(std::FILE* log) { surplusLog_ = log; }
+    void SetSurplusLog(std::FILE* log) { surplus_.SetOutput(log); }
 
 signals:
     void alertRaised(tollix::AlertKind kind, const QString& caption, const QString& text);
@@ -39,7 +40,7 @@ private:
     void LogSurplus(const std::string& text, const char* reason);
 
     const Clock& clock_;
-    std::FILE* surplusLog_ = stderr;
+    ThrottledLog surplus_;
     bool open_ = false;
     std::map<std::string, std::int64_t> lastShown_;  // text -> time it was last shown
 };

@@ -19,8 +19,10 @@ void CTollixApp::SetConnected(bool on) {
         connected_ = true;
         presence_ = PresenceState::Online;
         if (!tunnel_->OpenChannel(AppSettings::tunnelPort)) {
+            // Taken before the first box, whose nested event loop may fail other calls.
+            const std::string systemError = ReportLastSystemError(false);
             alerts_.Show("Error opening tunnels socket");
-            ReportLastSystemError(true);
+            ReportSystemError(systemError);
         }
         BuildAndSend(MSGTYPE_HELLO);
     } else if (!on && connected_) {
@@ -41,6 +43,13 @@ void CTollixApp::SetConnected(bool on) {
         contacts_.ClearContacts();
     }
     emit connectionChanged();
+}
+
+void CTollixApp::OnInterfaceJoined() {
+    // The copies there have not heard this copy's announcement; their answers list them.
+    if (connected_) {
+        BuildAndSend(MSGTYPE_HELLO);
+    }
 }
 
 void CTollixApp::OnConnect() {

@@ -41,7 +41,8 @@ void Store(T& field, T value, bool& changed) {
 
 }  // namespace
 
-ContactList::ContactList(QObject* parent) : QAbstractItemModel(parent) {}
+ContactList::ContactList(const Clock& clock, QObject* parent)
+    : QAbstractItemModel(parent), refusals_(clock) {}
 
 ContactList::~ContactList() = default;
 
@@ -49,6 +50,14 @@ void ContactList::OnIncomingMessage(const NetMessage& message) {
     QMutexLocker lock(&contactsLock_);
     try {
         const auto known = contactsByAddress_.find(LowerAscii(message.from));
+        if (known == contactsByAddress_.end() && contactsByAddress_.size() >= kMaxContacts) {
+            if (PresenceOf(message.msgType) != PresenceState::Offline) {
+                refusals_.Write("contact list full",
+                                "contact list full (" + std::to_string(kMaxContacts) +
+                                    " contacts), sender not listed: " + message.from);
+            }
+            return;
+        }
         const std::string_view body = message.body;
         const std::string_view firstName = BodyValue(body, body_key::kFirstName);
         const std::string_view secondName = BodyValue(body, body_key::kSecondName);

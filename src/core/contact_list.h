@@ -8,8 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/clock.h"
 #include "core/contact.h"
 #include "core/sorted_rows.h"
+#include "core/throttled_log.h"
 #include "protocol/net_message.h"
 
 namespace tollix {
@@ -30,7 +32,12 @@ public:
     // True for group items.
     static constexpr int IsGroupRole = Qt::UserRole + 2;
 
-    explicit ContactList(QObject* parent = nullptr);
+    // Contacts listed at most. A sender heard while the list is full is not listed (its
+    // messages are still routed); a farewell makes room again. Without a bound, one host
+    // sending envelopes with made-up FROM values would grow the list without limit.
+    static constexpr std::size_t kMaxContacts = 20000;
+
+    explicit ContactList(const Clock& clock = SystemClock::Instance(), QObject* parent = nullptr);
     ~ContactList() override;
 
     // Adds, updates or removes the contact of the message's sender by its type. The caller
@@ -39,6 +46,8 @@ public:
     Contact* FindContact(std::string_view address) const;
     QModelIndex FindGroupItem(std::string_view name) const;
     void ClearContacts();
+    // Where refusals of a full list are logged (at most a line per 30 s); nullptr: nowhere.
+    void SetRefusalLog(std::FILE* log) { refusals_.SetOutput(log); }
     // Items in the tree, group items included: one group with two contacts counts 3.
     int ContactCount() const {
         return static_cast<int>(groups_.size() + contactsByAddress_.size());
@@ -93,6 +102,7 @@ private:
     void UpdateContact(Location where, const std::string& oldText);
     void RemoveContact(Location where, const std::string& oldText);
 
+    ThrottledLog refusals_;
     mutable QRecursiveMutex contactsLock_;
     std::vector<std::unique_ptr<GroupItem>> groups_;
     std::unordered_map<std::string, Location> contactsByAddress_;  // key: address, lower case

@@ -10,6 +10,7 @@
 
 #include "core/tollix_app.h"
 #include "protocol/body_keys.h"
+#include "protocol/sender_address.h"
 
 namespace tollix {
 
@@ -55,20 +56,21 @@ void CTollixApp::HandleDatagram(std::string_view text, const std::string& sender
     try {
         const int length = static_cast<int>(text.size());
         NetMessage message;
-        if (!codec_.Decode(message, text)) {
-            // Counted, reported and dropped: going on with an empty record would list junk
-            // senders as contacts and relay junk into every tunnel.
-            stats_.Count(CountKind::AllDatagrams, message, length);
-            alerts_.Show("Message decoder Failed!");
-            return;
-        }
-        if (message.from.empty()) {
+        const bool decoded = codec_.Decode(message, text);
+        if (decoded && message.from.empty()) {
             message.from = senderAddress;
             if (message.fromPort == 0) {
                 message.fromPort = senderPort;
             }
         }
         stats_.Count(CountKind::AllDatagrams, message, length);
+        if (!decoded || !HasValidSender(message)) {
+            // Dropped after counting: going on with an empty record would list junk senders
+            // as contacts and relay junk into every tunnel, and a sender that is not an
+            // address would be written into the TO field of this user's replies.
+            alerts_.Show("Message decoder Failed!");
+            return;
+        }
 
         if (!fromMulticast) {
             // Learn a sender that no tunnel names, within the bound of the list; relay the
@@ -140,9 +142,9 @@ bool CTollixApp::SendTextTo(const std::string& address, const std::string& text)
     }
     NetMessage message;
     codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
-    // An envelope of 31999 characters or more would arrive cut and be rejected by every
-    // receiver, without a word to the sender.
-    if (MessageCodec::EnvelopeText(message).size() >= kMaxDatagram - 1) {
+    // Refused unless it arrives whole in every subnet: cut on its way, it would be rejected
+    // behind a tunnel while this copy shows it as sent.
+    if (!MessageCodec::ArrivesWholeAfterRelay(message)) {
         alerts_.Show("Message is too long!");
         return false;
     }

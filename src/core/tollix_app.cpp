@@ -7,7 +7,7 @@
 namespace tollix {
 
 CTollixApp::CTollixApp(const Clock& clock, QObject* parent)
-    : QObject(parent), clock_(clock), alerts_(clock) {
+    : QObject(parent), clock_(clock), alerts_(clock), contacts_(clock) {
     ownedMulticast_ = std::make_unique<CMulticastSocket>(*this);
     ownedTunnel_ = std::make_unique<CUnicastSocket>(*this);
     multicast_ = ownedMulticast_.get();
@@ -17,7 +17,12 @@ CTollixApp::CTollixApp(const Clock& clock, QObject* parent)
 
 CTollixApp::CTollixApp(MulticastChannel& multicast, TunnelChannel& tunnel, const Clock& clock,
                        QObject* parent)
-    : QObject(parent), clock_(clock), multicast_(&multicast), tunnel_(&tunnel), alerts_(clock) {
+    : QObject(parent),
+      clock_(clock),
+      multicast_(&multicast),
+      tunnel_(&tunnel),
+      alerts_(clock),
+      contacts_(clock) {
     Initialise();
 }
 
@@ -46,6 +51,10 @@ void CTollixApp::ReportSystemError(const std::string& text) {
 
 void CTollixApp::ReportWarning(const std::string& text) {
     alerts_.Show(text);
+}
+
+void CTollixApp::ReportTunnelSendFailed() {
+    alerts_.Show("Tunneling Failed!");
 }
 
 }  // namespace tollix

@@ -42,6 +42,8 @@ public:
     MulticastChannel& Multicast() { return *multicast_; }
 
     bool IsConnected() const { return connected_; }
+    // True while datagrams, such as the farewell, wait for the look-up of a tunnel host.
+    bool TunnelSendsPending() const { return tunnel_->SendsPending(); }
     PresenceState Presence() const { return presence_; }
 
     // Routing. Send returns false when a failure was reported.
@@ -71,6 +73,9 @@ public:
     // ChannelEvents: failures reported by the channels.
     void ReportSystemError(const std::string& text) override;
     void ReportWarning(const std::string& text) override;
+    void ReportTunnelSendFailed() override;
+    // Announces this copy on an interface that was joined while connected.
+    void OnInterfaceJoined() override;
 
 signals:
     // Connected or presence changed: the connection indicator must be refreshed.

@@ -20,8 +20,16 @@ public:
     // A system call failed; `text` is the system's own description of the error.
     virtual void ReportSystemError(const std::string& text) = 0;
 
+    // Datagrams for a tunnel host could not be sent after its name was looked up; the
+    // system's text has been reported just before.
+    virtual void ReportTunnelSendFailed() = 0;
+
     // A failure after which the operation goes on.
     virtual void ReportWarning(const std::string& text) = 0;
+
+    // The multicast channel has joined the group on an address that appeared while it was
+    // joined (an interface that came up, a new DHCP address).
+    virtual void OnInterfaceJoined() = 0;
 };
 
 }  // namespace tollix

@@ -17,9 +17,13 @@ public:
     virtual bool OpenChannel(std::uint16_t port) = 0;
     // Closes both sockets; always succeeds.
     virtual bool CloseChannel() = 0;
-    // Sends one datagram to `host` (a dotted address, or a name looked up on every send).
+    // Sends one datagram to `host`: a dotted address at once, a name once it has been
+    // looked up. False when the send failed at once (reported through ChannelEvents); a
+    // failure after the look-up is reported through ChannelEvents alone.
     virtual bool SendToHost(const std::string& host, std::uint16_t port, const char* buffer,
                             std::size_t length) = 0;
+    // True while datagrams wait for the look-up of a host name, also after closing.
+    virtual bool SendsPending() const { return false; }
 };
 
 }  // namespace tollix

@@ -1,43 +1,34 @@
 #include "net/unicast_socket.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "net/system_error.h"
+#include "net/threaded_resolver.h"
 
 namespace tollix {
 
 namespace {
 
-// The destination of a tunnel host: a dotted address as it stands, otherwise the first
-// IPv4 address that the resolver gives for the name, looked up afresh so that a host
-// whose address changes is followed at once.
-bool ResolveHost(const std::string& host, in_addr& address) {
-    if (inet_pton(AF_INET, host.c_str(), &address) == 1) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 ||
-        found == nullptr) {
-        RecordSystemError(EINVAL);
-        return false;
-    }
-    sockaddr_in first{};
-    std::memcpy(&first, found->ai_addr, sizeof first);
-    address = first.sin_addr;
-    freeaddrinfo(found);
-    return true;
+sockaddr_in Destination(in_addr address, std::uint16_t port) {
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr = address;
+    return destination;
 }
 
 }  // namespace
 
-CUnicastSocket::CUnicastSocket(ChannelEvents& events) : events_(events) {}
+CUnicastSocket::CUnicastSocket(ChannelEvents& events, std::unique_ptr<HostResolver> resolver)
+    : events_(events), resolver_(std::move(resolver)) {
+    if (!resolver_) {
+        resolver_ = std::make_unique<ThreadedResolver>();
+    }
+}
+
+CUnicastSocket::~CUnicastSocket() = default;
 
 bool CUnicastSocket::OpenChannel(std::uint16_t port) {
     CloseChannel();
@@ -54,22 +45,69 @@ bool CUnicastSocket::OpenChannel(std::uint16_t port) {
 }
 
 bool CUnicastSocket::CloseChannel() {
-    sendSocket_.Close();
     receiveSocket_.Close();
+    destinations_.ForgetIdle();
+    if (!destinations_.AnyWaiting()) {
+        sendSocket_.Close();
+    }
     return true;
 }
 
 bool CUnicastSocket::SendToHost(const std::string& host, std::uint16_t port, const char* buffer,
                                 std::size_t length) {
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_port = htons(port);
-    if (!ResolveHost(host, destination.sin_addr) ||
-        !sendSocket_.SendTo(buffer, length, destination)) {
+    in_addr address{};
+    if (inet_pton(AF_INET, host.c_str(), &address) != 1 && sendSocket_.IsOpen()) {
+        const auto now = std::chrono::steady_clock::now();
+        switch (destinations_.Find(host, now, address)) {
+            case TunnelDestinations::State::Known:
+                break;
+            case TunnelDestinations::State::Failed:
+                events_.ReportSystemError(RecordSystemError(EINVAL));
+                return false;
+            case TunnelDestinations::State::Unknown:
+                if (destinations_.Wait(host, {port, std::string(buffer, length)}, now)) {
+                    resolver_->Lookup(
+                        host, [this](const std::string& name, std::optional<in_addr> answer) {
+                            OnAnswer(name, answer);
+                        });
+                }
+                return true;
+        }
+    }
+    // A closed channel fails here, name or not.
+    if (!sendSocket_.SendTo(buffer, length, Destination(address, port))) {
         events_.ReportSystemError(LastSystemError());
         return false;
     }
     return true;
+}
+
+void CUnicastSocket::OnAnswer(const std::string& host, std::optional<in_addr> address) {
+    const std::vector<TunnelDestinations::Datagram> waited =
+        destinations_.Answer(host, address, std::chrono::steady_clock::now());
+    std::string failure;
+    if (!address) {
+        if (!waited.empty()) {
+            failure = RecordSystemError(EINVAL);
+        }
+    } else {
+        for (const TunnelDestinations::Datagram& datagram : waited) {
+            if (!sendSocket_.SendTo(datagram.bytes.data(), datagram.bytes.size(),
+                                    Destination(*address, datagram.port)) &&
+                failure.empty()) {
+                failure = LastSystemError();
+            }
+        }
+    }
+    if (!receiveSocket_.IsOpen() && !destinations_.AnyWaiting()) {
+        sendSocket_.Close();  // closed while these waited: now they have gone
+    }
+    // Reported once per look-up, after everything that waited was dealt with: the boxes
+    // run a nested event loop.
+    if (!failure.empty()) {
+        events_.ReportSystemError(failure);
+        events_.ReportTunnelSendFailed();
+    }
 }
 
 }  // namespace tollix

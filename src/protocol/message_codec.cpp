@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 #include "protocol/random_id.h"
 #include "protocol/text.h"
@@ -91,6 +92,18 @@ std::string MessageCodec::EnvelopeText(const NetMessage& message) {
     }
     text += text.back() == '|' ? ">>>" : "|>>>";
     return text;
+}
+
+bool MessageCodec::ArrivesWholeAfterRelay(const NetMessage& message) {
+    NetMessage stamped = message;
+    if (stamped.from.empty()) {
+        stamped.from = "255.255.255.255";
+        if (stamped.fromPort == 0) {
+            stamped.fromPort = 65535;
+        }
+    }
+    stamped.tunnel = std::numeric_limits<std::int32_t>::min();
+    return EnvelopeText(stamped).size() < kMaxDatagram;  // room for the NUL
 }
 
 bool MessageCodec::Encode(const NetMessage& message, DatagramBuffer& buffer,

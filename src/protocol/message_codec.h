@@ -35,6 +35,12 @@ public:
     // The envelope text alone, without the NUL and without the 32000-byte cut.
     static std::string EnvelopeText(const NetMessage& message);
 
+    // True when the envelope still arrives whole after every copy on its way has stamped it:
+    // a sender filled in as "255.255.255.255:65535" and "|TUNNEL=-2147483648", the longest
+    // stamps there are. A text that fails this would reach the local subnet but arrive cut,
+    // and be rejected, behind a tunnel.
+    static bool ArrivesWholeAfterRelay(const NetMessage& message);
+
     // Accepts `text` when it begins with "<<<", its first ">>>" closes it and it has at most
     // 32000 characters; then fills every field of `message`. On rejection `message` is left
     // as it was and the result is false.

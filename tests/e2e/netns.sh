@@ -27,7 +27,9 @@ cleanup() {
             kill -9 "$pid" 2>/dev/null
         done
         ip netns del "$ns" 2>/dev/null
+        rm -rf "/etc/netns/$ns"
     done
+    rmdir /etc/netns 2>/dev/null  # only when no one else keeps a file there
     rm -rf "$WORK_DIR"
 }
 trap cleanup EXIT
@@ -58,7 +60,8 @@ new_bridge() {
     ip -n "$NS_PREFIX-$1" link set br0 up
 }
 
-# plug HOST BRIDGE ADDRESS/PREFIX [DEVICE]: connects a host to a bridge with an address.
+# plug HOST BRIDGE ADDRESS/PREFIX|- [DEVICE]: connects a host to a bridge, with an address
+# unless it is "-".
 plug() {
     host="$NS_PREFIX-$1"
     bridge="$NS_PREFIX-$2"
@@ -66,8 +69,22 @@ plug() {
     port="p$(printf '%s' "$1$device" | cksum | cut -c1-8)"
     ip -n "$host" link add "$device" type veth peer name "$port" netns "$bridge"
     ip -n "$bridge" link set "$port" master br0 up
-    ip -n "$host" addr add "$3" dev "$device"
+    [ "$3" = - ] || ip -n "$host" addr add "$3" dev "$device"
     ip -n "$host" link set "$device" up
+}
+
+# hanging_name_server HOST BRIDGE ADDRESS: the only name server that programs in HOST ask
+# is ADDRESS on BRIDGE, whose packets reach a namespace that holds no address and forwards
+# nothing, so every look-up waits for its time-out (30 s). ip netns exec puts
+# /etc/netns/NAMESPACE/resolv.conf in place of /etc/resolv.conf; it is removed on exit.
+hanging_name_server() {
+    new_namespace "void$1"
+    plug "void$1" "$2" -
+    mac=$(ip -n "$NS_PREFIX-void$1" -br link show eth0 | awk '{print $3}')
+    ip -n "$NS_PREFIX-$1" neigh add "$3" lladdr "$mac" dev eth0 nud permanent
+    mkdir -p "/etc/netns/$NS_PREFIX-$1"
+    printf 'nameserver %s\noptions timeout:30 attempts:1\n' "$3" \
+        >"/etc/netns/$NS_PREFIX-$1/resolv.conf"
 }
 
 # start_peer HOST NAME ARGS...: runs tollix-cli in HOST, reading commands from

@@ -4,5 +4,5 @@ target_link_libraries(single_instance_probe PRIVATE tollix_platform tollix_warni
 
 tollix_add_test(test_platform
     SOURCES gui/test_platform.cpp
-    LIBRARIES tollix_platform)
+    LIBRARIES tollix_platform tollix_core)
 add_dependencies(test_platform single_instance_probe)

@@ -7,8 +7,8 @@
 #include <QtTest>
 #include <csignal>
 
+#include "core/signal_watcher.h"
 #include "platform/autostart.h"
-#include "platform/signal_watcher.h"
 
 class PlatformTest : public QObject {
     Q_OBJECT
@@ -62,10 +62,11 @@ private slots:
     void terminationSignalsReachTheEventLoop() {
         tollix::SignalWatcher watcher;
         QSignalSpy requested(&watcher, &tollix::SignalWatcher::terminationRequested);
-        std::raise(SIGTERM);
-        QVERIFY(requested.wait(2000));
-        std::raise(SIGINT);
-        QVERIFY(requested.wait(2000));
+        for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+            std::raise(number);
+            QVERIFY(requested.wait(2000));
+            QCOMPARE(requested.takeFirst().at(0).toInt(), number);
+        }
     }
 };
 

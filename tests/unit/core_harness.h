@@ -27,6 +27,7 @@ struct CoreHarness {
 
     CoreHarness() {
         app.Alerts().SetSurplusLog(nullptr);
+        app.Contacts().SetRefusalLog(nullptr);
         QObject::connect(&app.Alerts(), &AlertService::alertRaised,
                          [this](AlertKind, const QString&, const QString& text) {
                              alerts.push_back(text.toStdString());

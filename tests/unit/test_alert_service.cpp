@@ -1,4 +1,5 @@
-// The alert service: one alert at a time, no repeat within 30 seconds, surplus logged.
+// The alert service: one alert at a time, no repeat within 30 seconds, surplus logged at
+// most once per text and 30 seconds.
 #include <QtTest>
 #include <cstdio>
 
@@ -35,12 +36,23 @@ private slots:
         QCOMPARE(shown, QStringList({"Tollix: Multicast Failed!", "Error: disk full",
                                      "Tollix: Multicast Failed!"}));
 
+        // A flood of one text: held back, then one line with the count.
+        clock.now += 1;
+        for (int i = 0; i < 10000; ++i) {
+            alerts.Show("Multicast Failed!");
+        }
+        clock.now += 29;
+        alerts.Show("Multicast Failed!");  // shown again; the box's own surplus is logged
+
         std::rewind(log);
         char buffer[4096] = {};
         const std::size_t read = std::fread(buffer, 1, sizeof buffer - 1, log);
         const QString logged = QString::fromUtf8(buffer, static_cast<qsizetype>(read));
+        QCOMPARE(logged.count(QChar(10)), 6);
         QCOMPARE(logged.count("alert not shown (another alert is open): while open"), 3);
-        QCOMPARE(logged.count("(shown less than 30 seconds ago): Multicast Failed!"), 2);
+        QCOMPARE(logged.count("(shown less than 30 seconds ago): Multicast Failed!"), 3);
+        QVERIFY(logged.contains("while open (1 more since the last line)\n"));
+        QVERIFY(logged.contains("Multicast Failed! (9999 more since the last line)\n"));
         std::fclose(log);
     }
 };

@@ -1,11 +1,12 @@
 // Datagram channels on real UDP sockets over 127.0.0.1: what reaches the receiver, what
-// is dropped, and how the tunnel channel sends and fails.
+// is dropped, and how the tunnel channel sends, waits for name look-ups and fails.
 #include <arpa/inet.h>
 
 #include <QtTest>
 #include <vector>
 
 #include "net/system_error.h"
+#include "net/tunnel_destinations.h"
 #include "net/udp_socket.h"
 #include "net/unicast_socket.h"
 
@@ -32,6 +33,7 @@ struct RecordingEvents : ChannelEvents {
     std::vector<Arrival> datagrams;
     std::vector<bool> fromMulticast;
     std::vector<std::string> systemErrors;
+    int tunnelFailures = 0;
     void HandleDatagram(std::string_view text, const std::string& address, std::uint16_t port,
                         bool multicast) override {
         datagrams.push_back({std::string(text), address, port});
@@ -39,7 +41,26 @@ struct RecordingEvents : ChannelEvents {
     }
     void ReportSystemError(const std::string& text) override { systemErrors.push_back(text); }
     void ReportWarning(const std::string&) override {}
+    void OnInterfaceJoined() override {}
+    void ReportTunnelSendFailed() override { ++tunnelFailures; }
 };
+
+// Answers look-ups only when the test says so, as a slow name server would.
+struct DelayedResolver : HostResolver {
+    std::vector<std::pair<std::string, Answer>> lookups;
+    void Lookup(const std::string& host, Answer answer) override {
+        lookups.emplace_back(host, std::move(answer));
+    }
+    void AnswerAll(std::optional<in_addr> address) {
+        for (auto& [host, answer] : std::exchange(lookups, {})) {
+            answer(host, address);
+        }
+    }
+};
+
+in_addr LoopbackAddress() {
+    return Loopback(0).sin_addr;
+}
 
 // A free port for the tunnel channel, found by binding to port 0.
 std::uint16_t FreePort() {
@@ -103,6 +124,19 @@ private slots:
         QCOMPARE(arrivals_[1].text, "");
     }
 
+    void burstsArriveWhole() {
+        // Wake-ups close together make the socket rest and read in batches; nothing is lost.
+        for (int round = 0; round < 20; ++round) {
+            for (int i = 0; i < 100; ++i) {
+                Send(std::to_string(round * 100 + i));
+            }
+            QTest::qWait(1);
+        }
+        Drain();
+        QCOMPARE(arrivals_.size(), std::size_t{2000});
+        QCOMPARE(arrivals_.back().text, "1999");
+    }
+
     void closingInsideTheReceiverIsSafe() {
         receiver_.WatchArrivals([this](std::string_view text, const std::string&, std::uint16_t) {
             arrivals_.push_back({std::string(text), {}, 0});
@@ -140,7 +174,7 @@ private slots:
         CUnicastSocket channel(events);
         const std::uint16_t port = FreePort();
         QVERIFY(channel.OpenChannel(port));
-        // A dotted address is used as it is; a name is looked up.
+        // A dotted address is used as it is; a name is looked up by the system's resolver.
         QVERIFY(channel.SendToHost("127.0.0.1", port, "one", 4));
         QVERIFY(channel.SendToHost("localhost", port, "two", 4));
         UdpSocket stranger;
@@ -148,8 +182,8 @@ private slots:
         QVERIFY(stranger.SendTo("three", 5, Loopback(port)));
         QTRY_COMPARE(events.datagrams.size(), std::size_t{3});
         QCOMPARE(events.datagrams[0].text, "one");
-        QCOMPARE(events.datagrams[1].text, "two");
-        QCOMPARE(events.datagrams[2].port, stranger.LocalPort());
+        const bool twoLast = events.datagrams[2].text == "two";  // after its look-up
+        QCOMPARE(events.datagrams[twoLast ? 1 : 2].port, stranger.LocalPort());
         QCOMPARE(events.fromMulticast, std::vector<bool>(3, false));
         QVERIFY(events.systemErrors.empty());
         QVERIFY(channel.CloseChannel());
@@ -160,11 +194,13 @@ private slots:
         CUnicastSocket channel(events);
         QVERIFY(channel.CloseChannel());                       // never opened
         QVERIFY(!channel.SendToHost("127.0.0.1", 9, "x", 1));  // closed
-        QCOMPARE(events.systemErrors, std::vector<std::string>{"Bad file descriptor"});
+        QVERIFY(!channel.SendToHost("some.name", 9, "x", 1));  // closed: no look-up
+        QCOMPARE(events.systemErrors, std::vector<std::string>(2, "Bad file descriptor"));
 
         const std::uint16_t port = FreePort();
         QVERIFY(channel.OpenChannel(port));
-        QVERIFY(!channel.SendToHost("no-such-host.invalid", port, "x", 1));
+        QVERIFY(channel.SendToHost("no-such-host.invalid", port, "x", 1));
+        QTRY_COMPARE(events.tunnelFailures, 1);
         QCOMPARE(events.systemErrors.back(), "Invalid argument");
 
         // The tunnel port held by another program: the channel does not open.
@@ -172,6 +208,72 @@ private slots:
         CUnicastSocket other(otherEvents);
         QVERIFY(!other.OpenChannel(port));
         QVERIFY(!other.IsReceiving());
+    }
+
+    void namesWaitForTheirLookUpWithoutBlocking() {
+        RecordingEvents events;
+        auto owned = std::make_unique<DelayedResolver>();
+        DelayedResolver& resolver = *owned;
+        CUnicastSocket channel(events, std::move(owned));
+        const std::uint16_t port = FreePort();
+        QVERIFY(channel.OpenChannel(port));
+
+        // While the look-up hangs, datagrams wait, 64 at most, and one look-up serves them.
+        for (int i = 0; i < 70; ++i) {
+            const std::string text = std::to_string(i);
+            QVERIFY(channel.SendToHost("relay.example", port, text.c_str(), text.size() + 1));
+        }
+        QVERIFY(channel.SendToHost("127.0.0.1", port, "direct", 7));
+        QTRY_COMPARE(events.datagrams.size(), std::size_t{1});
+        QCOMPARE(events.datagrams[0].text, "direct");
+        QCOMPARE(resolver.lookups.size(), std::size_t{1});
+        QVERIFY(channel.SendsPending());
+
+        resolver.AnswerAll(LoopbackAddress());
+        QTRY_COMPARE(events.datagrams.size(), std::size_t{1 + 64});
+        QCOMPARE(events.datagrams[1].text, "6");  // the oldest six were dropped
+        QCOMPARE(events.datagrams[64].text, "69");
+        QVERIFY(!channel.SendsPending());
+
+        // The answer is kept: the next datagram goes at once.
+        QVERIFY(channel.SendToHost("relay.example", port, "again", 6));
+        QTRY_COMPARE(events.datagrams.size(), std::size_t{66});
+        QVERIFY(resolver.lookups.empty());
+
+        // A failed look-up reports like a failed send, and fails sends at once for a while.
+        QVERIFY(channel.SendToHost("gone.example", port, "lost", 5));
+        resolver.AnswerAll(std::nullopt);
+        QCOMPARE(events.tunnelFailures, 1);
+        QCOMPARE(events.systemErrors, std::vector<std::string>{"Invalid argument"});
+        QVERIFY(!channel.SendToHost("gone.example", port, "lost", 5));
+        QCOMPARE(events.systemErrors.size(), std::size_t{2});
+
+        // A farewell that waits for its look-up still goes after the channel is closed.
+        QVERIFY(channel.SendToHost("late.example", port, "bye", 4));
+        QVERIFY(channel.CloseChannel());
+        QVERIFY(channel.SendsPending());
+        resolver.AnswerAll(LoopbackAddress());
+        QVERIFY(!channel.SendsPending());
+        QVERIFY(!channel.SendToHost("127.0.0.1", port, "x", 1));  // closed for good now
+    }
+
+    void answersAreKeptForAMinute() {
+        TunnelDestinations destinations;
+        const auto start = std::chrono::steady_clock::now();
+        in_addr address{};
+        QCOMPARE(destinations.Find("a", start, address), TunnelDestinations::State::Unknown);
+        QVERIFY(destinations.Wait("a", {2035, "x"}, start));
+        QVERIFY(!destinations.Wait("a", {2035, "y"}, start));  // one look-up at a time
+        QCOMPARE(destinations.Answer("a", LoopbackAddress(), start).size(), std::size_t{2});
+        QVERIFY(destinations.Wait("b", {2035, "z"}, start));
+        QVERIFY(destinations.Answer("b", std::nullopt, start).size() == 1);
+
+        const auto at = [&](int seconds) { return start + std::chrono::seconds(seconds); };
+        QCOMPARE(destinations.Find("a", at(59), address), TunnelDestinations::State::Known);
+        QCOMPARE(address.s_addr, LoopbackAddress().s_addr);
+        QCOMPARE(destinations.Find("a", at(60), address), TunnelDestinations::State::Unknown);
+        QCOMPARE(destinations.Find("b", at(9), address), TunnelDestinations::State::Failed);
+        QCOMPARE(destinations.Find("b", at(10), address), TunnelDestinations::State::Unknown);
     }
 };
 

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "core/contact_list.h"
-#include "fakes.h"
+#include "core_harness.h"
 
 using namespace tollix;
 using namespace tollix::testing;
@@ -129,6 +129,56 @@ private slots:
         QCOMPARE(contact->presence, PresenceState::Online);
         QCOMPARE(contact->DisplayName(), "");
         QVERIFY(list.FindContact("10.0.0.70") == nullptr);
+    }
+
+    void listIsBoundedAndAFarewellMakesRoom() {
+        CoreHarness h;
+        std::FILE* log = std::tmpfile();
+        h.app.Contacts().SetRefusalLog(log);
+        h.AddTunnel("far", 11);
+        h.Connect();
+        ContactList& list = h.app.Contacts();
+        const auto address = [](std::size_t i) {
+            return "10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+        };
+        for (std::size_t i = 0; i < ContactList::kMaxContacts; ++i) {
+            list.OnIncomingMessage(From(address(i), MSGTYPE_ONLINE, "P" + std::to_string(i)));
+        }
+        const int full = list.ContactCount();
+        QCOMPARE(full, static_cast<int>(ContactList::kMaxContacts) + 1);
+
+        // A stranger is still counted, relayed and answered, but not listed.
+        h.FromGroup(Envelope(MSGTYPE_HELLO, 1), "10.2.0.1");
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 2), "10.2.0.2");
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 3), "10.2.0.3");
+        QCOMPARE(list.ContactCount(), full);
+        QVERIFY(list.FindContact("10.2.0.1") == nullptr);
+        QCOMPARE(h.app.Stats().processedPackets, 3);
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{3});
+        QCOMPARE(h.multicast.SentOfType(MSGTYPE_ONLINE).size(), std::size_t{1});
+        // Listed contacts are still updated.
+        list.OnIncomingMessage(From(address(7), MSGTYPE_AWAY, "P7"));
+        QCOMPARE(list.FindContact(address(7))->presence, PresenceState::Away);
+
+        // A farewell makes room again.
+        h.FromGroup(Envelope(MSGTYPE_OFFLINE, 4), address(0));
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 5), "10.2.0.1");
+        QVERIFY(list.FindContact("10.2.0.1") != nullptr);
+        QCOMPARE(list.ContactCount(), full);
+
+        // The refusals: one line at once, the rest counted into the next line 30 s later.
+        h.clock.now += 30;
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 6), "10.2.0.4");
+        std::rewind(log);
+        char buffer[1024] = {};
+        const QString logged = QString::fromUtf8(
+            buffer, static_cast<qsizetype>(std::fread(buffer, 1, sizeof buffer - 1, log)));
+        QCOMPARE(logged.count(QChar(10)), 2);
+        QVERIFY(
+            logged.contains("tollix: contact list full (20000 contacts), sender not listed: "
+                            "10.2.0.1\n"));
+        QVERIFY(logged.contains("not listed: 10.2.0.4 (2 more since the last line)\n"));
+        std::fclose(log);
     }
 
     void sortedRowsMatchAReference() {

@@ -2,7 +2,10 @@
 // announcements, which texts are shown, and what happens to junk and failures.
 #include <QtTest>
 
+#include <limits>
+
 #include "core_harness.h"
+#include "protocol/body_keys.h"
 
 using namespace tollix;
 using namespace tollix::testing;
@@ -189,6 +192,57 @@ private slots:
         QCOMPARE(h.multicast.sent.size(), std::size_t{0});
     }
 
+    void senderMustBeAnAddressAndPort_data() {
+        QTest::addColumn<QString>("from");      // the FROM field, "address:port"
+        QTest::addColumn<QString>("listedAs");  // empty: refused
+        QTest::newRow("filled in") << ":0"
+                                   << "10.0.0.9";
+        QTest::newRow("dotted") << "10.3.0.3:2030"
+                                << "10.3.0.3";
+        QTest::newRow("edges") << "0.0.0.0:65535"
+                               << "0.0.0.0";
+        QTest::newRow("name") << "host.example:2030"
+                              << "";
+        QTest::newRow("smuggled field") << "x|TEXT=spoof:0"
+                                        << "";
+        QTest::newRow("five octets") << "1.2.3.4.5:2030"
+                                     << "";
+        QTest::newRow("octet 256") << "10.0.0.256:2030"
+                                   << "";
+        QTest::newRow("leading zero") << "10.0.0.09:2030"
+                                      << "";
+        QTest::newRow("port 70000") << "10.3.0.3:70000"
+                                    << "";
+        QTest::newRow("negative port") << "10.3.0.3:-1"
+                                       << "";
+    }
+    void senderMustBeAnAddressAndPort() {
+        QFETCH(QString, from);
+        QFETCH(QString, listedAs);
+        CoreHarness h;
+        h.AddTunnel("far", 11);
+        for (int i = 0; i < 100; ++i) {  // push the initial zeros out of the window
+            h.FromGroup(Envelope(MSGTYPE_ONLINE, 1000 + i), "10.0.0.9");
+        }
+        h.app.Contacts().ClearContacts();
+        h.tunnel.sent.clear();
+        h.multicast.sent.clear();
+        std::string envelope = Envelope(MSGTYPE_HELLO, 7);
+        envelope.replace(envelope.find("FROM=:0"), 7, "FROM=" + from.toStdString());
+        h.FromTunnel(envelope, "10.8.0.1");
+        h.FromGroup(envelope, "10.0.0.9");
+
+        QCOMPARE(h.app.Stats().receivedPackets, 102);
+        const bool accepted = !listedAs.isEmpty();
+        QCOMPARE(h.app.Contacts().FindContact(listedAs.toStdString()) != nullptr, accepted);
+        QCOMPARE(h.app.Contacts().ContactCount(), accepted ? 2 : 0);
+        QCOMPARE(h.app.Settings().tunnels.size(), std::size_t{accepted ? 2u : 1u});
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{accepted ? 2u : 0u});
+        // Relayed from the tunnel to the group, and the announcement answered.
+        QCOMPARE(h.multicast.sent.size(), std::size_t{accepted ? 2u : 0u});
+        QCOMPARE(h.alerts.empty(), accepted);
+    }
+
     void sendingTexts() {
         CoreHarness h;
         h.Connect();
@@ -212,6 +266,30 @@ private slots:
         QVERIFY(!h.app.SendTextMessage(MSGTYPE_TEXT, bob, std::string(32000, 'x')));
         QCOMPARE(h.multicast.sent.size(), std::size_t{1});
         QCOMPARE(h.alerts, std::vector<std::string>{"Message is too long!"});
+    }
+
+    void longestTextArrivesWholeBehindATunnel() {
+        CoreHarness h;
+        h.Connect();
+        const std::string to = "192.168.100.200";
+        std::size_t length = kMaxDatagram;
+        while (!h.app.SendTextTo(to, std::string(length, 'x'))) {
+            --length;
+        }
+        QCOMPARE(h.alerts.size(), std::size_t{1});  // "Message is too long!", then no repeat
+        QCOMPARE(h.alerts[0], "Message is too long!");
+        NetMessage relayed = h.multicast.sent.back();
+        relayed.from = "255.255.255.255";
+        relayed.fromPort = 65535;
+        relayed.tunnel = std::numeric_limits<std::int32_t>::min();
+        DatagramBuffer buffer;
+        std::size_t size = 0;
+        MessageCodec().Encode(relayed, buffer, size);
+        const NetMessage arrived = DecodeSent(buffer.data(), size);
+        QCOMPARE(arrived.tunnel, std::numeric_limits<std::int32_t>::min());
+        QCOMPARE(arrived.to, to);
+        QCOMPARE(BodyValue(arrived.body, body_key::kText).size(), length);
+        QCOMPARE(size, kMaxDatagram);  // and not one character to spare
     }
 
     void sendFailuresAreReportedAndTheWalkGoesOn() {

@@ -4,7 +4,7 @@
 #include <QMessageBox>
 
 #include "platform/activity_source.h"
-#include "platform/signal_watcher.h"
+#include "core/signal_watcher.h"
 #include "ui/common/alert_boxes.h"
 #include "ui/mainframe/main_frame.h"
 #include "ui/mainframe/placement.h"

@@ -1,4 +1,4 @@
-#include "platform/signal_watcher.h"
+#include "core/signal_watcher.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -13,8 +13,10 @@ namespace {
 
 int wakeUp[2] = {-1, -1};  // [0] read by the event loop, [1] written by the handler
 
-extern "C" void OnTerminationSignal(int) {
-    const char byte = 1;
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void OnTerminationSignal(int number) {
+    const auto byte = static_cast<char>(number);
     [[maybe_unused]] const ssize_t written = ::write(wakeUp[1], &byte, 1);
 }
 
@@ -27,21 +29,25 @@ SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent) {
     ::fcntl(wakeUp[1], F_SETFL, O_NONBLOCK);
     notifier_ = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
-        char bytes[16];
-        [[maybe_unused]] const ssize_t read = ::read(wakeUp[0], bytes, sizeof bytes);
-        emit terminationRequested();
+        char numbers[16];
+        const ssize_t read = ::read(wakeUp[0], numbers, sizeof numbers);
+        for (ssize_t i = 0; i < read; ++i) {
+            emit terminationRequested(numbers[i]);
+        }
     });
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int number : kSignals) {
+        sigaction(number, &action, nullptr);
+    }
 }
 
 SignalWatcher::~SignalWatcher() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    for (const int number : kSignals) {
+        std::signal(number, SIG_DFL);
+    }
 }
 
 }  // namespace tollix

@@ -1,0 +1,123 @@
+#!/bin/bash
+# Floods a tollix-cli in network namespaces of its own and prints, per scenario, what the
+# copy paid: CPU seconds, datagrams received against sent and dropped by the kernel, resident
+# memory before and after, the time it took to answer an announcement (a prober sends one a
+# second), and the texts shown against those sent. Then the rate of a bare recvfrom loop
+# under the same unpaced flood, and the copy's rate as a share of it (per CPU second).
+#
+# As root: `make bench-flood`, or bench/flood.sh [BUILD_DIR]. Everything is sent only to
+# addresses inside the namespaces this script creates, and removed when it ends.
+set -u
+build=${1:-build}
+export TOLLIX_CLI="$build/apps/tollix-cli/tollix-cli"
+LOAD="$build/bench/tollix-load"
+. "$(dirname "$0")/../tests/e2e/netns.sh"
+[ -x "$LOAD" ] || fail "$LOAD is missing; build first"
+
+COPY=10.33.0.1
+new_bridge lan
+for host in copy:$COPY load:10.33.0.2 probe:10.33.0.3; do
+    new_namespace "${host%%:*}"
+    plug "${host%%:*}" lan "${host#*:}/24"
+done
+in_ns() {
+    ns="$NS_PREFIX-$1"
+    shift
+    ip netns exec "$ns" "$@"
+}
+
+# Figures of the copy's process and namespace.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+rcvbuf_errors() {
+    in_ns copy awk '/^Udp:/ { if (!n++) { for (i = 1; i <= NF; i++) if ($i == "RcvbufErrors") f = i }
+                             else print $f }' /proc/net/snmp
+}
+received() {
+    send_command "$1" stats
+    wait_for_count "$1" "^stats${TAB}Tunnels amount" "$2"
+    stat_value "$1" "Received packets"
+}
+ticks_per_second=$(getconf CLK_TCK)
+scenario=0
+
+# run_scenario TITLE PROBES TEXTS FLOOD-ARGS...: a fresh copy, the prober, the flood of
+# tollix-load FLOOD-ARGS (which sends TEXTS texts), the figures.
+run_scenario() {
+    title=$1
+    probes=$2
+    texts_sent=$3
+    shift 3
+    scenario=$((scenario + 1))
+    name="C$scenario"
+    start_peer copy "$name" --first Flooded
+    wait_for "$name" "^state${TAB}connected${TAB}online$"
+    sleep 1
+    eval "pid=\$PEER_PID_$name"
+    received_before=$(received "$name" 1)
+    cpu_before=$(cpu_ticks "$pid")
+    rss_before=$(rss_kb "$pid")
+    drops_before=$(rcvbuf_errors)
+    texts_before=$(grep -c "^text${TAB}in" "$WORK_DIR/$name.out")
+
+    in_ns probe "$LOAD" probe 10.33.0.3 "$COPY" "$probes" >"$WORK_DIR/probe$scenario.out" &
+    prober=$!
+    sleep 0.5
+    in_ns load "$LOAD" "$@" >"$WORK_DIR/flood$scenario.out"
+    wait "$prober"
+    sleep 1
+
+    cpu_after=$(cpu_ticks "$pid")
+    rss_after=$(rss_kb "$pid")
+    drops=$(( $(rcvbuf_errors) - drops_before ))
+    got=$(( $(received "$name" 2) - received_before ))
+    sent=$(awk '/^sent/ { print $2 }' "$WORK_DIR/flood$scenario.out")
+    texts=$(( $(grep -c "^text${TAB}in" "$WORK_DIR/$name.out") - texts_before ))
+    read -r _ _ answered _ median _ maximum <"$WORK_DIR/probe$scenario.out"
+    send_command "$name" quit
+    stop_peer "$name"
+
+    # The prober's announcements and the copy's own answers, heard back, are not the flood.
+    flood_got=$(( got - probes - ${answered%/*} ))
+    cpu=$(awk -v t=$((cpu_after - cpu_before)) -v hz="$ticks_per_second" 'BEGIN { printf "%.2f", t / hz }')
+    echo "== $title"
+    awk -v cpu="$cpu" -v n="$flood_got" 'BEGIN {
+        printf "copy CPU: %s s (%.2f us per datagram received)\n", cpu, n ? cpu * 1e6 / n : 0 }'
+    awk -v s="$sent" -v r="$flood_got" -v d="$drops" 'BEGIN {
+        printf "datagrams: %d sent, %d received (%.2f%%), %d dropped by the kernel (%.2f%%)\n",
+               s, r, s ? 100 * r / s : 0, d, s ? 100 * d / s : 0 }'
+    awk -v a="$rss_before" -v b="$rss_after" 'BEGIN {
+        printf "resident memory: %.1f MB before, %.1f MB after (%+.1f MB)\n",
+               a / 1024, b / 1024, (b - a) / 1024 }'
+    echo "announcement answered: $answered, median $median ms, maximum $maximum ms"
+    echo "texts shown: $texts of $texts_sent sent"
+    LAST_RECEIVED=$flood_got
+    LAST_CPU=$cpu
+}
+
+run_scenario "junk: 50,000 datagrams a second for 20 s" 20 0 junk "$COPY" 50000 20
+run_scenario "forged senders: 100,000 valid envelopes, each with its own FROM" 7 0 \
+    forged "$COPY" 100000 20000
+run_scenario "texts: 2,000 a second from one peer for 20 s" 20 40000 \
+    texts "$COPY" "$COPY" 2000 20
+run_scenario "junk as fast as the loader can send, 5 s" 5 0 junk "$COPY" 0 5
+copy_received=$LAST_RECEIVED
+copy_cpu=$LAST_CPU
+
+# The same unpaced flood into a bare recvfrom loop in the copy's place.
+drops_before=$(rcvbuf_errors)
+in_ns copy "$LOAD" sink 2030 6 >"$WORK_DIR/sink.out" &
+sink=$!
+sleep 0.5
+in_ns load "$LOAD" junk "$COPY" 0 5 >"$WORK_DIR/raw.out"
+wait "$sink"
+read -r _ _ raw_got _ raw_cpu <"$WORK_DIR/sink.out"
+echo "== bare recvfrom loop under the same flood"
+echo "datagrams: $(awk '{ print $2 }' "$WORK_DIR/raw.out") sent, $raw_got received," \
+    "$(( $(rcvbuf_errors) - drops_before )) dropped by the kernel, in $raw_cpu CPU seconds"
+# The loader, not the receiver, sets the pace on a small machine: the rates compared are
+# datagrams per CPU second of the receiver, what it could take on a core of its own.
+awk -v n="$copy_received" -v c="$copy_cpu" -v rn="$raw_got" -v rc="$raw_cpu" 'BEGIN {
+    copy = c > 0 ? n / c : 0; raw = rc > 0 ? rn / rc : 0
+    printf "per CPU second: the bare loop %.0f datagrams, the copy %.0f (%.0f%% of it)\n",
+           raw, copy, raw ? 100 * copy / raw : 0 }'

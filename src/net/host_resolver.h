@@ -1,0 +1,23 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tollix {
+
+// Looks up the IPv4 address of a host name without blocking the event loop. The answer is
+// delivered later on the event loop, never from inside Lookup; nothing is delivered after
+// the resolver is destroyed. Tests put a resolver of their own in its place.
+class HostResolver {
+public:
+    // The first IPv4 address of `host`, or nothing when the name cannot be resolved.
+    using Answer = std::function<void(const std::string& host, std::optional<in_addr> address)>;
+
+    virtual ~HostResolver() = default;
+    virtual void Lookup(const std::string& host, Answer answer) = 0;
+};
+
+}  // namespace tollix

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tollix {
+
+// What the tunnel channel knows of the hosts it sends to by name: the address a look-up
+// gave, for a while, and the datagrams that wait while a look-up is under way. Bounded: a
+// host keeps at most 64 waiting datagrams, and a name is forgotten once its answer is old
+// and nothing waits for it.
+class TunnelDestinations {
+public:
+    using Time = std::chrono::steady_clock::time_point;
+    // An address is used this long after its look-up, so that a host that moves is followed.
+    static constexpr std::chrono::seconds kKeepAddress{60};
+    // A failed look-up fails sends at once for this long instead of queueing them again.
+    static constexpr std::chrono::seconds kKeepFailure{10};
+    static constexpr std::size_t kMaxWaiting = 64;
+
+    struct Datagram {
+        std::uint16_t port;
+        std::string bytes;
+    };
+    enum class State { Known, Failed, Unknown };
+
+    // What is known of `host` at `now`; `address` is set when it is Known.
+    State Find(const std::string& host, Time now, in_addr& address) const;
+    // Queues a datagram for `host`, dropping its oldest beyond 64. True when a look-up must
+    // be started because none is under way.
+    bool Wait(const std::string& host, Datagram datagram, Time now);
+    // Keeps the answer of the look-up for `host` and hands back what waited for it.
+    std::vector<Datagram> Answer(const std::string& host, std::optional<in_addr> address, Time now);
+    bool AnyWaiting() const;
+    // Forgets every name that nothing waits for.
+    void ForgetIdle();
+
+private:
+    struct Host {
+        std::optional<in_addr> address;
+        Time expires{};
+        bool lookingUp = false;
+        std::deque<Datagram> waiting;
+    };
+
+    std::unordered_map<std::string, Host> hosts_;
+};
+
+}  // namespace tollix

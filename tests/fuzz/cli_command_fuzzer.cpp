@@ -1,0 +1,95 @@
+// Feeds arbitrary command lines to the terminal peer, with fake channels that loop every
+// datagram sent back to the copy (so that sent texts come back as events), and checks every
+// event line written: fields in escaped form, one line per event. Also checks that escaping
+// any text and reading it back as a command's text gives the text again.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string_view>
+
+#include "../unit/fakes.h"
+#include "core/tollix_app.h"
+#include "terminal_output.h"
+#include "terminal_peer.h"
+
+namespace {
+
+// An event has the number of fields its kind says, and every backslash in it starts one of
+// \n, \t and \\: a TAB or a line break of a field's own never gets out unescaped.
+void CheckEvent(std::string_view line) {
+    const std::map<std::string_view, std::size_t> fields{{"contact", 7}, {"text", 5},  {"alert", 2},
+                                                         {"state", 3},   {"stats", 2}, {"end", 1}};
+    const auto kind = fields.find(line.substr(0, line.find('\t')));
+    if (kind == fields.end() ||
+        static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1 != kind->second) {
+        std::abort();
+    }
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != '\\') {
+            continue;
+        }
+        if (i + 1 == line.size() ||
+            std::string_view("nt\\").find(line[++i]) == std::string_view::npos) {
+            std::abort();
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tollix;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    if (TerminalPeer::Unescape(TerminalOutput::Escape(input)) != input) {
+        std::abort();
+    }
+
+    char* written = nullptr;
+    std::size_t writtenSize = 0;
+    std::FILE* events = open_memstream(&written, &writtenSize);
+    std::FILE* errors = std::fopen("/dev/null", "w");
+    {
+        testing::FakeClock clock;
+        testing::FakeMulticast multicast;
+        testing::FakeTunnel tunnel;
+        CTollixApp app(multicast, tunnel, clock);
+        app.Alerts().SetSurplusLog(nullptr);
+        app.Contacts().SetRefusalLog(nullptr);
+        TerminalOutput out(events, errors);
+        TerminalPeer peer(app, out);
+        app.SetConnected(true);
+        app.HandleDatagram(testing::Envelope(MSGTYPE_ONLINE, 1), "10.0.0.9", 2030, true);
+
+        std::string_view rest = input;
+        while (!rest.empty()) {
+            const std::size_t end = std::min(rest.find('\n'), rest.size());
+            const std::string line(rest.substr(0, end));
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+            const std::size_t before = multicast.sent.size();
+            if (!peer.Execute(line)) {
+                break;
+            }
+            for (std::size_t i = before; i < multicast.sent.size(); ++i) {
+                app.HandleDatagram(MessageCodec::EnvelopeText(multicast.sent[i]), "10.0.0.5", 2030,
+                                   true);
+            }
+        }
+        app.SetConnected(false);
+    }
+    std::fclose(errors);
+    std::fclose(events);
+    std::string_view lines(written, writtenSize);
+    while (!lines.empty()) {
+        const std::size_t end = lines.find('\n');
+        if (end == std::string_view::npos) {
+            std::abort();  // every event ends its line
+        }
+        CheckEvent(lines.substr(0, end));
+        lines.remove_prefix(end + 1);
+    }
+    std::free(written);
+    return 0;
+}
