@@ -34,6 +34,8 @@ public:
         timer_.start();
     }
     void SetAnswer(QMessageBox::StandardButton answer) { answer_ = answer; }
+    // While paused, boxes stay open for the test to act on.
+    void Pause(bool paused) { paused_ = paused; }
     QStringList Texts() const {
         QStringList texts;
         for (const ShownBox& box : boxes) {
@@ -46,6 +48,9 @@ public:
 
 private:
     void Poll() {
+        if (paused_) {
+            return;
+        }
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) {
             return;
@@ -59,6 +64,7 @@ private:
     }
 
     QMessageBox::StandardButton answer_;
+    bool paused_ = false;
     QTimer timer_;
 };
 

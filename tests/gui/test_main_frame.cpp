@@ -3,6 +3,7 @@
 // tree, and the shutdown order (also on SIGTERM).
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -13,6 +14,8 @@
 #include "test_dialog_support.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_frame.h"
+#include "ui/conversation/msg_view.h"
+#include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/mainframe/desktop_app.h"
 #include "ui/mainframe/main_frame.h"
 #include "ui/mainframe/placement.h"
@@ -243,6 +246,85 @@ private slots:
 
         copy.core.FromGroup(Envelope(MSGTYPE_OFFLINE, 3, "Bob", "Brown", "Ops"), "10.0.0.9");
         QTRY_VERIFY(window.isNull() && dialog.isNull());
+    }
+
+    // The network (the contact's farewell) or the exit closes a contact's window while a box
+    // or file chooser of that window is open, as a user may leave them open.
+    void windowsCloseUnderTheirOwnBoxes_data() {
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<bool>("byExit");
+        QTest::newRow("Send's box, farewell") << "send box" << false;
+        QTest::newRow("Browse's chooser, farewell") << "browse" << false;
+        QTest::newRow("Send's chooser, exit") << "send" << true;
+        QTest::newRow("conversation's alert, farewell") << "alert" << false;
+        QTest::newRow("conversation's alert, exit") << "alert" << true;
+    }
+    void windowsCloseUnderTheirOwnBoxes() {
+        QFETCH(QString, opened);
+        QFETCH(bool, byExit);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        copy.boxes.Pause(true);
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        const QString file = copy.store.FilePath();  // any file that exists
+
+        // Acts from the event loop as each box or chooser shows, as the user or the network
+        // would while it is open: a file is chosen where one is needed, then the end comes.
+        bool chosen = opened != "send box";
+        bool ended = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible() || ended) {
+                return;
+            }
+            if (auto* chooser = qobject_cast<QFileDialog*>(modal); chooser && !chosen) {
+                chosen = true;
+                chooser->selectFile(file);
+                static_cast<QDialog*>(chooser)->accept();  // as its Open button does
+                return;
+            }
+            ended = true;
+            if (byExit) {
+                copy.Frame().Exit();
+            } else {
+                FromPeer(copy.core, "10.0.0.9", MSGTYPE_OFFLINE, 2, "Bob");
+            }
+            copy.boxes.Pause(false);  // a box that is not the window's own is answered
+        });
+        poll.start(5);
+
+        QPointer<QWidget> window;
+        if (opened == "alert") {
+            copy.Frame().OpenConversation(bob, false);
+            auto* conversation = qobject_cast<CMsgFrame*>(bob->conversation.data());
+            window = conversation;
+            copy.core.multicast.sendSucceeds = false;
+            QTest::keyClicks(conversation->InputView(), "hi");
+            QTest::keyClick(conversation->InputView(), Qt::Key_Return, Qt::ControlModifier);
+        } else {
+            copy.Frame().OpenFileTransfer(bob);
+            window = qobject_cast<QWidget*>(bob->fileTransfer.data());
+            const auto button = [&](const QString& text) {
+                for (auto* found : window->findChildren<QPushButton*>()) {
+                    if (found->text() == text) {
+                        return found;
+                    }
+                }
+                return static_cast<QPushButton*>(nullptr);
+            };
+            if (opened == "send box") {
+                button("...")->click();
+                QTRY_VERIFY(chosen);
+                QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+            }
+            button(opened == "browse" ? "..." : "Send")->click();
+        }
+        QTRY_VERIFY(ended);
+        QTRY_VERIFY(window.isNull());
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(copy.core.app.Contacts().FindContact("10.0.0.9"), nullptr);
     }
 
     void trayThatAppearsLaterGetsTheIcon() {

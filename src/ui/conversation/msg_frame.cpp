@@ -42,7 +42,6 @@ QString Trimmed(const std::string& text) {
 }  // namespace
 
 CMsgFrame::CMsgFrame(CTollixApp& app, QWidget* owner) : QMainWindow(nullptr), app_(app) {
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Tollix"));
     setWindowIcon(pictures::Program());
 
@@ -165,10 +164,14 @@ void CMsgFrame::SendTypedText() {
         inputView_->clear();
         return;
     }
-    // A failure shows an alert, whose event loop may close this window meanwhile.
-    const QPointer<CMsgFrame> alive(this);
+    // A failure shows an alert, whose event loop may close this window meanwhile; it is
+    // then deleted once the send has returned.
+    ++sending_;
     const bool sent = app_.SendTextMessage(MSGTYPE_TEXT, contact_, text);
-    if (alive && sent) {
+    --sending_;
+    if (closed_) {
+        DeleteWhenIdle();
+    } else if (sent) {
         inputView_->clear();
     }
 }
@@ -303,6 +306,16 @@ void CMsgFrame::closeEvent(QCloseEvent* event) {
     if (event->isAccepted()) {
         // A text arriving before the window is gone opens a new one.
         Detach();
+        closed_ = true;
+        DeleteWhenIdle();
+    }
+}
+
+void CMsgFrame::DeleteWhenIdle() {
+    // Never while a send is on the stack: the key press that started it is still being
+    // handled by this window.
+    if (sending_ == 0) {
+        deleteLater();
     }
 }
 
