@@ -102,6 +102,7 @@ private slots:
         frame.OnTrayActivate();  // shows the window, removes the icon
         QVERIFY(frame.isVisible());
         QVERIFY(!tray.IsShown());
+        QTRY_COMPARE(QApplication::focusWidget(), &frame.View());  // the arrow keys work
 
         copy.core.app.Settings().userFirstName = "Ann";
         copy.core.app.Settings().userLastName = "Lee";
@@ -237,6 +238,7 @@ private slots:
         QVERIFY(window->HistoryView()->toPlainText().contains("Bob Brown: second"));
         frame.OpenConversation(bob, false);
         QCOMPARE(bob->conversation.data(), window.data());
+        QTRY_COMPARE(QApplication::focusWidget(), window->InputView());
 
         frame.OpenFileTransfer(bob);
         QPointer<QObject> dialog = bob->fileTransfer.data();

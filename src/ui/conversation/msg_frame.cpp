@@ -130,10 +130,15 @@ void CMsgFrame::CreateShortcuts() {
 }
 
 CRichEditPane* CMsgFrame::ActivePane() const {
-    if (historyView_->hasFocus()) {
+    // The window's focus widget is kept while the window is inactive.
+    if (focusWidget() == historyView_) {
         return historyView_;
     }
     return inputView_;
+}
+
+void CMsgFrame::FocusActivePane() {
+    ActivePane()->setFocus();
 }
 
 void CMsgFrame::ActivateOtherPane() {

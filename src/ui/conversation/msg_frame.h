@@ -62,6 +62,10 @@ public:
     // before the contact is destroyed.
     void DetachAndClose();
 
+    // Gives the keyboard focus to the pane that had it last: the input, unless the user
+    // moved into the history.
+    void FocusActivePane();
+
     CDialogView* HistoryView() const { return historyView_; }
     CMsgView* InputView() const { return inputView_; }
     QString MessagePaneText() const;

@@ -134,7 +134,7 @@ void CMainFrame::ShowOrHide(bool hide) {
         }
         raise();
         activateWindow();
-        setFocus();
+        view_->setFocus();  // the arrow keys and the menu key act on the contacts
     }
     if (IsRealNameSet(app_.Settings())) {
         tray_.ClearBalloon();
@@ -221,7 +221,7 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground) {
     window->showNormal();
     window->raise();
     window->activateWindow();
-    window->setFocus();
+    window->FocusActivePane();
 }
 
 void CMainFrame::OpenFileTransfer(Contact* contact) {
