@@ -329,6 +329,76 @@ private slots:
         QCOMPARE(copy.core.app.Contacts().FindContact("10.0.0.9"), nullptr);
     }
 
+    // While a box of the main window is open, only the main window waits for it: the
+    // conversations go on taking input. An alert with no window shown blocks nothing.
+    void boxesBlockOnlyTheirOwner_data() {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("About") << "about";
+        QTest::newRow("Settings") << "settings";
+        QTest::newRow("Contact info") << "info";
+        QTest::newRow("alert") << "alert";
+        QTest::newRow("alert, main window in the tray") << "alert in tray";
+    }
+    void boxesBlockOnlyTheirOwner() {
+        QFETCH(QString, box);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        copy.boxes.Pause(true);
+        CMainFrame& frame = copy.Frame();
+        frame.Tray().isAvailable = [] { return true; };
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        frame.View().setCurrentIndex(frame.View().model()->index(0, 0));
+        frame.OpenConversation(bob, false);
+        auto* conversation = qobject_cast<CMsgFrame*>(bob->conversation.data());
+        QVERIFY(QTest::qWaitForWindowActive(conversation));
+        if (box == "alert in tray") {
+            frame.ShowOrHide(true);
+        }
+
+        const auto down = [&] {  // true when the tree took the key
+            const QModelIndex before = frame.View().currentIndex();
+            QTest::keyClick(frame.windowHandle(), Qt::Key_Down);
+            return frame.View().currentIndex() != before;
+        };
+        bool checked = false;
+        bool ownerTookKey = false;
+        QString typed;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (modal == nullptr || !modal->isVisible() || checked) {
+                return;
+            }
+            checked = true;
+            ownerTookKey = frame.isVisible() && down();
+            conversation->activateWindow();
+            if (QTest::qWaitForWindowActive(conversation)) {
+                QTest::keyClick(conversation->windowHandle(), 'o');
+                QTest::keyClick(conversation->windowHandle(), 'k');
+            }
+            typed = conversation->InputView()->toPlainText();
+            modal->reject();
+        });
+        poll.start(5);
+        if (box == "about") {
+            frame.OnAppAbout();
+        } else if (box == "settings") {
+            frame.OnSettings();
+        } else if (box == "info") {
+            frame.View().OnContactInfo();
+        } else {
+            copy.core.app.Alerts().Show("Multicast Failed!");
+        }
+        QTRY_VERIFY(checked);
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(typed, "ok");
+        QVERIFY(!ownerTookKey);
+        if (frame.isVisible()) {
+            QVERIFY(down());  // and takes keys again once the box has gone
+        }
+    }
+
     void trayThatAppearsLaterGetsTheIcon() {
         Desktop copy("connect%20on%20startup=0\n");
         copy.desktop.InitInstance();

@@ -33,6 +33,7 @@ bool DesktopApp::InitInstance() {
     app_.Settings().LoadSettings(store_);
 
     mainFrame_ = std::make_unique<CMainFrame>(app_, store_, autostart_);
+    alertBoxes_->SetOwner(mainFrame_.get());
     connect(&instance_, &SingleInstance::raiseRequested, mainFrame_.get(),
             &CMainFrame::BringForward);
     // Terminating signals and the end of the session take the same road as "E&xit".

@@ -12,6 +12,7 @@
 #include "ui/about/about_dlg.h"
 #include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
+#include "ui/common/window_modal.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/settings/settings_command.h"
@@ -189,8 +190,7 @@ void CMainFrame::OnSettings() {
 }
 
 void CMainFrame::OnAppAbout() {
-    CAboutDlg about(app_, this);
-    about.exec();
+    OpenWindowModal(new CAboutDlg(app_, this));
 }
 
 CSettingsSheet* CMainFrame::OpenSettingsSheet() const {
