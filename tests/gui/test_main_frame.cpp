@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
+#include <QMetaMethod>
+#include <QSessionManager>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <array>
 #include <csignal>
 
 #include "../unit/core_harness.h"
@@ -47,6 +50,16 @@ struct Desktop {
     }
     CMainFrame& Frame() { return *desktop.MainFrame(); }
 };
+
+// The session manager's request to save (commitDataRequest). Qt makes a session manager
+// only inside a real session; the program's receivers do not look at it, so storage of
+// its size stands in for it.
+void RequestCommitData() {
+    alignas(QSessionManager) static std::array<std::byte, sizeof(QSessionManager)> standIn{};
+    QVERIFY(QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest)
+                .invoke(qApp, Qt::DirectConnection,
+                        QGenericArgument("QSessionManager&", standIn.data())));
+}
 
 void FromPeer(CoreHarness& core, const std::string& address, int type, std::int32_t id,
               const std::string& first, const std::string& group = "Ops") {
@@ -416,6 +429,15 @@ private slots:
         copy.desktop.InitInstance();
         QTRY_VERIFY(copy.core.app.IsConnected());
         FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        // The session manager asks to save before a logout that the user may still cancel.
+        copy.core.app.Settings().userFirstName = "Ann";
+        RequestCommitData();
+        QVERIFY(copy.core.app.IsConnected());
+        QVERIFY(copy.Frame().isVisible());
+        QCOMPARE(QSettings(copy.store.FilePath(), QSettings::IniFormat)
+                     .value("settings/user first name")
+                     .toString(),
+                 "Ann");
         copy.Frame().close();  // the close box only hides
         QVERIFY(copy.core.app.IsConnected());
         copy.Frame().Exit();
@@ -423,7 +445,7 @@ private slots:
         QCOMPARE(copy.core.multicast.SentOfType(MSGTYPE_OFFLINE).size(), std::size_t{1});
         QCOMPARE(copy.core.app.Contacts().ContactCount(), 0);
         QSettings saved(copy.store.FilePath(), QSettings::IniFormat);
-        QCOMPARE(saved.value("settings/user first name").toString(), "unknown");
+        QCOMPARE(saved.value("settings/user first name").toString(), "Ann");
         QVERIFY(copy.autostart.IsEnabled());
         QVERIFY(!copy.Frame().Tray().IsShown());
     }
