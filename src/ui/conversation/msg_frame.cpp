@@ -185,6 +185,7 @@ void CMsgFrame::ShowSendHint() {
     QStatusBar* bar = statusBar();
     QPalette colours = bar->palette();
     colours.setColor(QPalette::Window, colours.color(QPalette::ToolTipBase));
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::ToolTipText));
     bar->setPalette(colours);
     bar->setAutoFillBackground(true);
     messagePane_->setText(app_.Settings().msgSendKey != 0
@@ -200,7 +201,7 @@ void CMsgFrame::AppendMessage(const std::string& text, bool outgoing) {
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
     QTextCharFormat format;
-    format.setForeground(CDialogView::LineColour(outgoing));
+    format.setForeground(historyView_->LineColour(outgoing));
     historyView_->AppendDirectionMark(outgoing);
     historyView_->AppendLine(
         QStringLiteral(" ") + name + QStringLiteral(": ") + QString::fromStdString(text), format);

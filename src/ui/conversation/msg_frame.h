@@ -46,7 +46,7 @@ public:
     // input to be sent again. The history shows the text when it comes back from the
     // network, not now.
     void SendTypedText();
-    // The send-key hint in the status bar, on the tool-tip colour from then on.
+    // The send-key hint in the status bar, in the tool-tip colours from then on.
     void ShowSendHint();
     // One history entry, named after the user (outgoing) or the contact as they are named
     // at this moment.
