@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QSessionManager>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <array>
@@ -178,6 +180,36 @@ private slots:
         // Nothing was copied from the cancelled sheet; the settings were saved at exit.
         QCOMPARE(saved.value("settings/user first name").toString(), "Changed meanwhile");
         QVERIFY(!frame.isVisible());
+    }
+
+    // "Ready" shows whole beside the lock-key panes in the docked window, whose frame
+    // leaves a little less than its 180 pixels inside, also with the larger fonts of 120 DPI.
+    void statusBarShowsReadyWhole_data() {
+        QTest::addColumn<double>("fontScale");
+        QTest::newRow("96 DPI") << 1.0;
+        QTest::newRow("120 DPI") << 1.25;
+    }
+    void statusBarShowsReadyWhole() {
+        QFETCH(double, fontScale);
+        const QFont before = QApplication::font();
+        QFont larger = before;
+        larger.setPointSizeF(before.pointSizeF() * fontScale);
+        QApplication::setFont(larger);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        frame.resize(180 - 2 * 4, frame.height());
+        const QStatusBar& bar = *frame.statusBar();
+        QTRY_COMPARE(bar.width(), frame.width());
+        int firstPane = bar.width();
+        for (const QLabel* pane : bar.findChildren<QLabel*>()) {
+            firstPane = std::min(firstPane, pane->mapTo(&bar, QPoint()).x());
+        }
+        // The bar draws its message from 6 pixels in to 2 pixels before the first pane.
+        const int room = firstPane - 2 - 6;
+        const int ready = bar.fontMetrics().horizontalAdvance("Ready");
+        QApplication::setFont(before);
+        QVERIFY2(room >= ready, qPrintable(QString("%1 pixels for %2").arg(room).arg(ready)));
     }
 
     void connectButtonFollowsTheState() {

@@ -100,6 +100,9 @@ void CMainFrame::CreateStatusBar() {
     });
     bar->showMessage("Ready");
     new LockIndicators(*bar);
+    // The docked window is narrow: the message pane takes the grip's room. The window
+    // manager's frame still sizes the window.
+    bar->setSizeGripEnabled(false);
 }
 
 void CMainFrame::OnTimer() {
