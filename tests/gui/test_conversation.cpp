@@ -435,12 +435,9 @@ private slots:
         const QColor history = frame.HistoryView()->palette().color(QPalette::Base);
         const QList<QColor> colours = Colours(*frame.HistoryView()->document());
         const QStatusBar& bar = *frame.statusBar();
-        QColor hint;
-        for (const QLabel* pane : bar.findChildren<QLabel*>()) {
-            if (pane->text() == kCtrlEnterHint) {
-                hint = pane->palette().color(pane->foregroundRole());
-            }
-        }
+        const QLabel& pane = *bar.findChild<QLabel*>();  // the message pane comes first
+        QCOMPARE(pane.text(), kCtrlEnterHint);
+        const QColor hint = pane.palette().color(pane.foregroundRole());
         const QColor hintBackground = bar.palette().color(bar.backgroundRole());
         QApplication::setPalette(before);
 

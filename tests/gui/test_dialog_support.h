@@ -68,6 +68,16 @@ private:
     QTimer timer_;
 };
 
+// The push button of `window` itself (not of a box or chooser it has opened) with `text`.
+inline QPushButton* FindButton(const QWidget& window, const QString& text) {
+    for (QPushButton* button : window.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
 // Every control of `root` (visible or about to be) whose text or indicator would be cut
 // off by its own rectangle or whose rectangle leaves its parent's, as readable lines.
 inline QStringList FindClippedControls(const QWidget* root) {

@@ -25,15 +25,6 @@ QString Field(const CFileTransferDlg& dialog, int row) {
     return edits.at(row)->text();
 }
 
-QPushButton* Button(const CFileTransferDlg& dialog, const QString& text) {
-    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
-        if (button->text() == text) {
-            return button;
-        }
-    }
-    return nullptr;
-}
-
 // The open-file dialog that the dialog has opened, if one is open.
 QFileDialog* Chooser(const CFileTransferDlg& dialog) {
     for (QFileDialog* chooser : dialog.findChildren<QFileDialog*>()) {
@@ -90,7 +81,7 @@ private slots:
             labels << label->text();
         }
         QVERIFY(labels.contains("To:") && labels.contains("File path:"));
-        QVERIFY(Button(*dialog, "Send")->isDefault());
+        QVERIFY(FindButton(*dialog, "Send")->isDefault());
         QVERIFY(!dialog->isModal());
         dialog->DetachAndClose();
         QVERIFY(contact_.fileTransfer.isNull());
@@ -104,7 +95,7 @@ private slots:
         dialog.setAttribute(Qt::WA_DeleteOnClose, false);
         dialog.BindContact(contact_);
         dialog.show();
-        auto* send = Button(dialog, "Send");
+        auto* send = FindButton(dialog, "Send");
 
         send->click();  // no file yet: asks for one; cancelled, so no box
         Answer(Chooser(dialog), "");
@@ -122,7 +113,7 @@ private slots:
         QTRY_COMPARE(answerer.Texts(), QStringList{"Not implemented yet!\nSorry :-)"});
         QCOMPARE(answerer.boxes[0].caption, "Tollix");
 
-        Button(dialog, "...")->click();  // a second file replaces the first and releases it
+        FindButton(dialog, "...")->click();  // a second file replaces the first and releases it
         Answer(Chooser(dialog), second);
         QVERIFY(held.isNull());
         QCOMPARE(Field(dialog, 1), "second.bin");
@@ -149,7 +140,7 @@ private slots:
             dialog->show();
             switch (way) {
                 case 0:
-                    Button(*dialog, "Cancel")->click();
+                    FindButton(*dialog, "Cancel")->click();
                     break;
                 case 1:
                     QTest::keyClick(dialog, Qt::Key_Escape);

@@ -1,6 +1,7 @@
 // The desktop program's main window under the offscreen platform, with the core on fake
-// channels: start-up order, placement, tray icon rules, the Connect button, the contact
-// tree, and the shutdown order (also on SIGTERM).
+// channels: start-up order, placement, tray icon rules, the status bar, the Connect
+// button, the contact tree, the keyboard focus, boxes that block only their owner and
+// windows closed under their own boxes, and the shutdown order (also on SIGTERM).
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -353,20 +354,12 @@ private slots:
         } else {
             copy.Frame().OpenFileTransfer(bob);
             window = qobject_cast<QWidget*>(bob->fileTransfer.data());
-            const auto button = [&](const QString& text) {
-                for (auto* found : window->findChildren<QPushButton*>()) {
-                    if (found->text() == text) {
-                        return found;
-                    }
-                }
-                return static_cast<QPushButton*>(nullptr);
-            };
             if (opened == "send box") {
-                button("...")->click();
+                FindButton(*window, "...")->click();
                 QTRY_VERIFY(chosen);
                 QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
             }
-            button(opened == "browse" ? "..." : "Send")->click();
+            FindButton(*window, opened == "browse" ? "..." : "Send")->click();
         }
         QTRY_VERIFY(ended);
         QTRY_VERIFY(window.isNull());
