@@ -1,8 +1,11 @@
 #!/bin/bash
-# Screenshot of the desktop program under Xvfb with a window manager and a tray (icewm),
+# Screenshots of the desktop program under Xvfb with a window manager and a tray (icewm),
 # fed by two tollix-cli peers in network namespaces: the window sits at the right edge of
-# the screen with both peers in one group. Needs root (network namespaces).
-# Usage: scripts/screenshot-main-window.sh [OUTPUT.png]   (default build/main-window.png)
+# the screen with both peers in one group and "Ready" in its status bar. Taken at 96 DPI,
+# at 120 DPI scaled (device pixel ratio 1.25) and at 120 DPI with larger fonts instead.
+# Needs root (network namespaces).
+# Usage: scripts/screenshot-main-window.sh [OUTPUT.png]   (default build/main-window.png;
+#        the 120 DPI ones go beside it as OUTPUT-120dpi-scaled.png and -120dpi-fonts.png)
 set -eu
 cd "$(dirname "$0")/.."
 output=$(realpath -m "${1:-build/main-window.png}")
@@ -17,11 +20,15 @@ export TOLLIX_CLI=$PWD/build/apps/tollix-cli/tollix-cli
 desktop=$PWD/build/apps/tollix/tollix
 . tests/e2e/netns.sh
 
-display=:93
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# The server picks a free display and writes its number when it is ready.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK_DIR/display" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; cleanup' EXIT
-sleep 1
+for _ in $(seq 100); do
+    [ -s "$WORK_DIR/display" ] && break
+    sleep 0.1
+done
+display=":$(head -n 1 "$WORK_DIR/display")"
 DISPLAY=$display icewm >/dev/null 2>&1 &
 sleep 1
 
@@ -34,13 +41,29 @@ config="$WORK_DIR/desk"
 mkdir -p "$config/Quardell"
 printf '[settings]\nuser%%20first%%20name=Dana\nuser%%20last%%20name=Desk\n' \
     >"$config/Quardell/Tollix.conf"
-DISPLAY=$display XDG_RUNTIME_DIR=$WORK_DIR ip netns exec "$NS_PREFIX-desk" \
-    "$desktop" --config "$config" >"$WORK_DIR/desk.log" 2>&1 &
-sleep 2
 start_peer ann ANN --first Ann --last Lee --group Sales
 start_peer bob BOB --first Bob --last Brown --group Sales
-wait_for ANN "^contact${TAB}10\.60\.0\.1"
-wait_for BOB "^contact${TAB}10\.60\.0\.1"
-sleep 2
-import -display "$display" -window root "$output"
-echo "screenshot: $output"
+wait_for ANN "^state${TAB}connected"
+wait_for BOB "^state${TAB}connected"
+
+# shoot RUN OUTPUT ENV...: starts the desktop program with ENV, waits until both peers
+# list it for the RUN-th time, takes the picture and ends the program.
+shoot() {
+    run=$1
+    picture=$2
+    shift 2
+    env DISPLAY="$display" XDG_RUNTIME_DIR="$WORK_DIR" "$@" ip netns exec "$NS_PREFIX-desk" \
+        "$desktop" --config "$config" >>"$WORK_DIR/desk.log" 2>&1 &
+    desk=$!
+    wait_for_count ANN "^contact${TAB}10\.60\.0\.1${TAB}online" "$run"
+    wait_for_count BOB "^contact${TAB}10\.60\.0\.1${TAB}online" "$run"
+    sleep 2
+    import -display "$display" -window root "$picture"
+    kill -TERM "$desk"
+    wait "$desk" || fail "the desktop program exited with status $?"
+    echo "screenshot: $picture"
+}
+
+shoot 1 "$output" QT_FONT_DPI=96
+shoot 2 "${output%.png}-120dpi-scaled.png" QT_FONT_DPI=120
+shoot 3 "${output%.png}-120dpi-fonts.png" QT_FONT_DPI=120 QT_ENABLE_HIGHDPI_SCALING=0

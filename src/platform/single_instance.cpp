@@ -53,7 +53,14 @@ bool SingleInstance::Claim() {
     // The lock is ours, so a socket file left behind belongs to a copy that is gone.
     QLocalServer::removeServer(socketPath_);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    return server_.listen(socketPath_);
+    if (!server_.listen(socketPath_)) {
+        // Still the only copy: the lock says so. Only a second start cannot reach it.
+        qWarning(
+            "tollix: cannot listen on %s (%s); a second start cannot bring this copy "
+            "forward",
+            qPrintable(socketPath_), qPrintable(server_.errorString()));
+    }
+    return true;
 }
 
 bool SingleInstance::AskRunningCopyToRaise(int timeoutMs) {

@@ -22,7 +22,8 @@ public:
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True when this is the only copy: the lock is taken and the socket listens.
+    // True when this is the only copy: the lock is taken. The socket then listens for later
+    // copies; when it cannot (a path too long, say), that is logged and this copy runs.
     bool Claim();
     // Asks the running copy to bring its window forward; true when it answered.
     bool AskRunningCopyToRaise(int timeoutMs = 3000);

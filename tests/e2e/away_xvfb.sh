@@ -54,7 +54,7 @@ sleep 1
 [ "$(grep -c "${present}online" "$WORK_DIR/B.out")" -eq 2 ] || fail "not exactly one return online"
 
 kill -TERM "$desk"
-wait "$desk" || fail "the desktop program exited with status $?"
+wait "$desk" || { status=$?; cat "$WORK_DIR/desk.log"; fail "the desktop program exited with status $status"; }
 wait_for B "${present}offline"
 send_command B quit
 stop_peer B

@@ -83,8 +83,7 @@ int main(int argc, char** argv) {
     {
         auto* transfer = new CFileTransferDlg(nullptr);
         transfer->BindContact(*h.app.Contacts().FindContact("10.0.0.9"));
-        transfer->SetFileChooser([](QWidget*) { return QStringLiteral("/etc/hostname"); });
-        transfer->OnBrowse();
+        transfer->TakeFile(QStringLiteral("/etc/hostname"));
         transfer->show();
         shots.push_back(Take("File transfer", transfer));
         transfer->close();

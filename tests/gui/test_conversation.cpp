@@ -2,6 +2,7 @@
 // what a typed text becomes on the wire, the send key, the hints, the history entries,
 // the split, links, and the input kept after a failed send.
 #include <QApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -9,6 +10,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <cmath>
 #include <memory>
 
 #include "core_harness.h"
@@ -58,6 +60,33 @@ QPoint PointAt(QTextEdit& pane, int position) {
     at.setPosition(position + 1);
     const QRect right = pane.cursorRect(at);
     return QPoint((left.x() + right.x()) / 2, left.center().y());
+}
+
+// The contrast ratio of two colours as the web accessibility guidelines define it, from
+// their relative luminance: 1 (none) to 21 (black on white).
+double Contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](double channel) {
+            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A dark desktop theme: dark windows and fields with light text, tool tips left light.
+QPalette DarkPalette() {
+    QPalette dark(QColor(53, 53, 53));  // buttons and windows
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
+    dark.setColor(QPalette::ToolTipText, Qt::black);
+    return dark;
 }
 
 }  // namespace
@@ -394,11 +423,49 @@ private slots:
         QVERIFY(Input().toPlainText().isEmpty());
     }
 
-    // Not a check: with TOLLIX_SCREENSHOT=FILE.png it saves a picture of a conversation.
+    // On a dark theme the history keeps blue for received and green for sent text, and
+    // both, like the hint, stand out from what they are drawn on by at least 4.5:1.
+    void readableOnADarkTheme() {
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(DarkPalette());
+        CMsgFrame& frame = Open();
+        frame.AppendMessage("in", false);
+        frame.AppendMessage("out", true);
+        QTest::keyClick(&Input(), Qt::Key_Shift);  // the hint
+        const QColor history = frame.HistoryView()->palette().color(QPalette::Base);
+        const QList<QColor> colours = Colours(*frame.HistoryView()->document());
+        const QStatusBar& bar = *frame.statusBar();
+        const QLabel& pane = *bar.findChild<QLabel*>();  // the message pane comes first
+        QCOMPARE(pane.text(), kCtrlEnterHint);
+        const QColor hint = pane.palette().color(pane.foregroundRole());
+        const QColor hintBackground = bar.palette().color(bar.backgroundRole());
+        QApplication::setPalette(before);
+
+        QVERIFY(history.lightness() < 128);
+        const int received = int(QString(" Bob Brown: in").size()) + 1;
+        for (int i = 0; i < colours.size(); ++i) {
+            const QColor& colour = colours[i];
+            QVERIFY2(Contrast(colour, history) >= 4.5, qPrintable(colour.name()));
+            if (i < received) {
+                QVERIFY(colour.blue() > colour.red() && colour.blue() > colour.green());
+            } else {
+                QVERIFY(colour.green() > colour.red() && colour.green() > colour.blue());
+            }
+        }
+        QVERIFY2(Contrast(hint, hintBackground) >= 4.5,
+                 qPrintable(hint.name() + " on " + hintBackground.name()));
+    }
+
+    // Not a check: with TOLLIX_SCREENSHOT=FILE.png it saves a picture of a conversation,
+    // on a dark theme when TOLLIX_SCREENSHOT_THEME is "dark".
     void screenshot() {
         const QString path = qEnvironmentVariable("TOLLIX_SCREENSHOT");
         if (path.isEmpty()) {
             QSKIP("set TOLLIX_SCREENSHOT to a PNG path to save a picture");
+        }
+        if (qEnvironmentVariable("TOLLIX_SCREENSHOT_THEME") == "dark") {
+            QApplication::setStyle("Fusion");
+            QApplication::setPalette(DarkPalette());
         }
         CMsgFrame& frame = Open();
         frame.resize(420, 330);

@@ -34,6 +34,8 @@ public:
         timer_.start();
     }
     void SetAnswer(QMessageBox::StandardButton answer) { answer_ = answer; }
+    // While paused, boxes stay open for the test to act on.
+    void Pause(bool paused) { paused_ = paused; }
     QStringList Texts() const {
         QStringList texts;
         for (const ShownBox& box : boxes) {
@@ -46,6 +48,9 @@ public:
 
 private:
     void Poll() {
+        if (paused_) {
+            return;
+        }
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) {
             return;
@@ -59,8 +64,19 @@ private:
     }
 
     QMessageBox::StandardButton answer_;
+    bool paused_ = false;
     QTimer timer_;
 };
+
+// The push button of `window` itself (not of a box or chooser it has opened) with `text`.
+inline QPushButton* FindButton(const QWidget& window, const QString& text) {
+    for (QPushButton* button : window.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
 
 // Every control of `root` (visible or about to be) whose text or indicator would be cut
 // off by its own rectangle or whose rectangle leaves its parent's, as readable lines.

@@ -1,18 +1,27 @@
 // The desktop program's main window under the offscreen platform, with the core on fake
-// channels: start-up order, placement, tray icon rules, the Connect button, the contact
-// tree, and the shutdown order (also on SIGTERM).
+// channels: start-up order, placement, tray icon rules, the status bar, the Connect
+// button, the contact tree, the keyboard focus, boxes that block only their owner and
+// windows closed under their own boxes, and the shutdown order (also on SIGTERM).
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
+#include <QMetaMethod>
+#include <QSessionManager>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <array>
 #include <csignal>
 
 #include "../unit/core_harness.h"
 #include "test_dialog_support.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_frame.h"
+#include "ui/conversation/msg_view.h"
+#include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/mainframe/desktop_app.h"
 #include "ui/mainframe/main_frame.h"
 #include "ui/mainframe/placement.h"
@@ -44,6 +53,16 @@ struct Desktop {
     }
     CMainFrame& Frame() { return *desktop.MainFrame(); }
 };
+
+// The session manager's request to save (commitDataRequest). Qt makes a session manager
+// only inside a real session; the program's receivers do not look at it, so storage of
+// its size stands in for it.
+void RequestCommitData() {
+    alignas(QSessionManager) static std::array<std::byte, sizeof(QSessionManager)> standIn{};
+    QVERIFY(QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest)
+                .invoke(qApp, Qt::DirectConnection,
+                        QGenericArgument("QSessionManager&", standIn.data())));
+}
 
 void FromPeer(CoreHarness& core, const std::string& address, int type, std::int32_t id,
               const std::string& first, const std::string& group = "Ops") {
@@ -99,6 +118,7 @@ private slots:
         frame.OnTrayActivate();  // shows the window, removes the icon
         QVERIFY(frame.isVisible());
         QVERIFY(!tray.IsShown());
+        QTRY_COMPARE(QApplication::focusWidget(), &frame.View());  // the arrow keys work
 
         copy.core.app.Settings().userFirstName = "Ann";
         copy.core.app.Settings().userLastName = "Lee";
@@ -161,6 +181,36 @@ private slots:
         // Nothing was copied from the cancelled sheet; the settings were saved at exit.
         QCOMPARE(saved.value("settings/user first name").toString(), "Changed meanwhile");
         QVERIFY(!frame.isVisible());
+    }
+
+    // "Ready" shows whole beside the lock-key panes in the docked window, whose frame
+    // leaves a little less than its 180 pixels inside, also with the larger fonts of 120 DPI.
+    void statusBarShowsReadyWhole_data() {
+        QTest::addColumn<double>("fontScale");
+        QTest::newRow("96 DPI") << 1.0;
+        QTest::newRow("120 DPI") << 1.25;
+    }
+    void statusBarShowsReadyWhole() {
+        QFETCH(double, fontScale);
+        const QFont before = QApplication::font();
+        QFont larger = before;
+        larger.setPointSizeF(before.pointSizeF() * fontScale);
+        QApplication::setFont(larger);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        frame.resize(180 - 2 * 4, frame.height());
+        const QStatusBar& bar = *frame.statusBar();
+        QTRY_COMPARE(bar.width(), frame.width());
+        int firstPane = bar.width();
+        for (const QLabel* pane : bar.findChildren<QLabel*>()) {
+            firstPane = std::min(firstPane, pane->mapTo(&bar, QPoint()).x());
+        }
+        // The bar draws its message from 6 pixels in to 2 pixels before the first pane.
+        const int room = firstPane - 2 - 6;
+        const int ready = bar.fontMetrics().horizontalAdvance("Ready");
+        QApplication::setFont(before);
+        QVERIFY2(room >= ready, qPrintable(QString("%1 pixels for %2").arg(room).arg(ready)));
     }
 
     void connectButtonFollowsTheState() {
@@ -234,6 +284,7 @@ private slots:
         QVERIFY(window->HistoryView()->toPlainText().contains("Bob Brown: second"));
         frame.OpenConversation(bob, false);
         QCOMPARE(bob->conversation.data(), window.data());
+        QTRY_COMPARE(QApplication::focusWidget(), window->InputView());
 
         frame.OpenFileTransfer(bob);
         QPointer<QObject> dialog = bob->fileTransfer.data();
@@ -243,6 +294,147 @@ private slots:
 
         copy.core.FromGroup(Envelope(MSGTYPE_OFFLINE, 3, "Bob", "Brown", "Ops"), "10.0.0.9");
         QTRY_VERIFY(window.isNull() && dialog.isNull());
+    }
+
+    // The network (the contact's farewell) or the exit closes a contact's window while a box
+    // or file chooser of that window is open, as a user may leave them open.
+    void windowsCloseUnderTheirOwnBoxes_data() {
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<bool>("byExit");
+        QTest::newRow("Send's box, farewell") << "send box" << false;
+        QTest::newRow("Browse's chooser, farewell") << "browse" << false;
+        QTest::newRow("Send's chooser, exit") << "send" << true;
+        QTest::newRow("conversation's alert, farewell") << "alert" << false;
+        QTest::newRow("conversation's alert, exit") << "alert" << true;
+    }
+    void windowsCloseUnderTheirOwnBoxes() {
+        QFETCH(QString, opened);
+        QFETCH(bool, byExit);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        copy.boxes.Pause(true);
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        const QString file = copy.store.FilePath();  // any file that exists
+
+        // Acts from the event loop as each box or chooser shows, as the user or the network
+        // would while it is open: a file is chosen where one is needed, then the end comes.
+        bool chosen = opened != "send box";
+        bool ended = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible() || ended) {
+                return;
+            }
+            if (auto* chooser = qobject_cast<QFileDialog*>(modal); chooser && !chosen) {
+                chosen = true;
+                chooser->selectFile(file);
+                static_cast<QDialog*>(chooser)->accept();  // as its Open button does
+                return;
+            }
+            ended = true;
+            if (byExit) {
+                copy.Frame().Exit();
+            } else {
+                FromPeer(copy.core, "10.0.0.9", MSGTYPE_OFFLINE, 2, "Bob");
+            }
+            copy.boxes.Pause(false);  // a box that is not the window's own is answered
+        });
+        poll.start(5);
+
+        QPointer<QWidget> window;
+        if (opened == "alert") {
+            copy.Frame().OpenConversation(bob, false);
+            auto* conversation = qobject_cast<CMsgFrame*>(bob->conversation.data());
+            window = conversation;
+            copy.core.multicast.sendSucceeds = false;
+            QTest::keyClicks(conversation->InputView(), "hi");
+            QTest::keyClick(conversation->InputView(), Qt::Key_Return, Qt::ControlModifier);
+        } else {
+            copy.Frame().OpenFileTransfer(bob);
+            window = qobject_cast<QWidget*>(bob->fileTransfer.data());
+            if (opened == "send box") {
+                FindButton(*window, "...")->click();
+                QTRY_VERIFY(chosen);
+                QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+            }
+            FindButton(*window, opened == "browse" ? "..." : "Send")->click();
+        }
+        QTRY_VERIFY(ended);
+        QTRY_VERIFY(window.isNull());
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(copy.core.app.Contacts().FindContact("10.0.0.9"), nullptr);
+    }
+
+    // While a box of the main window is open, only the main window waits for it: the
+    // conversations go on taking input. An alert with no window shown blocks nothing.
+    void boxesBlockOnlyTheirOwner_data() {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("About") << "about";
+        QTest::newRow("Settings") << "settings";
+        QTest::newRow("Contact info") << "info";
+        QTest::newRow("alert") << "alert";
+        QTest::newRow("alert, main window in the tray") << "alert in tray";
+    }
+    void boxesBlockOnlyTheirOwner() {
+        QFETCH(QString, box);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        copy.boxes.Pause(true);
+        CMainFrame& frame = copy.Frame();
+        frame.Tray().isAvailable = [] { return true; };
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        frame.View().setCurrentIndex(frame.View().model()->index(0, 0));
+        frame.OpenConversation(bob, false);
+        auto* conversation = qobject_cast<CMsgFrame*>(bob->conversation.data());
+        QVERIFY(QTest::qWaitForWindowActive(conversation));
+        if (box == "alert in tray") {
+            frame.ShowOrHide(true);
+        }
+
+        const auto down = [&] {  // true when the tree took the key
+            const QModelIndex before = frame.View().currentIndex();
+            QTest::keyClick(frame.windowHandle(), Qt::Key_Down);
+            return frame.View().currentIndex() != before;
+        };
+        bool checked = false;
+        bool ownerTookKey = false;
+        QString typed;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (modal == nullptr || !modal->isVisible() || checked) {
+                return;
+            }
+            checked = true;
+            ownerTookKey = frame.isVisible() && down();
+            conversation->activateWindow();
+            if (QTest::qWaitForWindowActive(conversation)) {
+                QTest::keyClick(conversation->windowHandle(), 'o');
+                QTest::keyClick(conversation->windowHandle(), 'k');
+            }
+            typed = conversation->InputView()->toPlainText();
+            modal->reject();
+        });
+        poll.start(5);
+        if (box == "about") {
+            frame.OnAppAbout();
+        } else if (box == "settings") {
+            frame.OnSettings();
+        } else if (box == "info") {
+            frame.View().OnContactInfo();
+        } else {
+            copy.core.app.Alerts().Show("Multicast Failed!");
+        }
+        QTRY_VERIFY(checked);
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(typed, "ok");
+        QVERIFY(!ownerTookKey);
+        if (frame.isVisible()) {
+            QVERIFY(down());  // and takes keys again once the box has gone
+        }
     }
 
     void trayThatAppearsLaterGetsTheIcon() {
@@ -262,6 +454,15 @@ private slots:
         copy.desktop.InitInstance();
         QTRY_VERIFY(copy.core.app.IsConnected());
         FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        // The session manager asks to save before a logout that the user may still cancel.
+        copy.core.app.Settings().userFirstName = "Ann";
+        RequestCommitData();
+        QVERIFY(copy.core.app.IsConnected());
+        QVERIFY(copy.Frame().isVisible());
+        QCOMPARE(QSettings(copy.store.FilePath(), QSettings::IniFormat)
+                     .value("settings/user first name")
+                     .toString(),
+                 "Ann");
         copy.Frame().close();  // the close box only hides
         QVERIFY(copy.core.app.IsConnected());
         copy.Frame().Exit();
@@ -269,7 +470,7 @@ private slots:
         QCOMPARE(copy.core.multicast.SentOfType(MSGTYPE_OFFLINE).size(), std::size_t{1});
         QCOMPARE(copy.core.app.Contacts().ContactCount(), 0);
         QSettings saved(copy.store.FilePath(), QSettings::IniFormat);
-        QCOMPARE(saved.value("settings/user first name").toString(), "unknown");
+        QCOMPARE(saved.value("settings/user first name").toString(), "Ann");
         QVERIFY(copy.autostart.IsEnabled());
         QVERIFY(!copy.Frame().Tray().IsShown());
     }

@@ -9,6 +9,7 @@
 
 #include "core/signal_watcher.h"
 #include "platform/autostart.h"
+#include "platform/single_instance.h"
 
 class PlatformTest : public QObject {
     Q_OBJECT
@@ -44,6 +45,18 @@ private slots:
         third->closeWriteChannel();
         QVERIFY(third->waitForFinished(5000));
         QCOMPARE(third->exitCode(), 0);
+    }
+
+    // A socket path longer than a local socket may have: the copy that holds the lock runs
+    // and says why it cannot be asked; a second one still finds the lock held.
+    void lockHolderRunsWhenItsSocketCannotListen() {
+        const QString deep = dir_.path() + "/" + QString(120, u'd');
+        QVERIFY(QDir().mkpath(deep));
+        tollix::SingleInstance first("tollix-test", deep);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot listen on .*\\.socket"));
+        QVERIFY(first.Claim());
+        tollix::SingleInstance second("tollix-test", deep);
+        QVERIFY(!second.Claim());
     }
 
     void autostartEntry() {

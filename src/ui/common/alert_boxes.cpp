@@ -12,8 +12,14 @@ AlertBoxes::AlertBoxes(AlertService& alerts, QObject* parent) : QObject(parent) 
 void AlertBoxes::Show(AlertKind kind, const QString& caption, const QString& text) {
     const QMessageBox::Icon icon =
         kind == AlertKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon;
-    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner_);
-    box.exec();
+    // Modal to the main window while it is shown, to nothing otherwise: the conversations
+    // stay usable. On the heap, in case the owner goes while the box's loop runs.
+    QWidget* owner =
+        owner_ && owner_->isVisible() && !owner_->isMinimized() ? owner_.data() : nullptr;
+    const QPointer<QMessageBox> box = new QMessageBox(icon, caption, text, QMessageBox::Ok, owner);
+    box->setWindowModality(Qt::WindowModal);
+    box->exec();  // the core waits for the answer
+    delete box.data();
 }
 
 }  // namespace tollix

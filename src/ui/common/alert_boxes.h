@@ -17,7 +17,7 @@ class AlertBoxes : public QObject {
 public:
     explicit AlertBoxes(AlertService& alerts, QObject* parent = nullptr);
 
-    // The window that owns the boxes; none gives boxes without an owner.
+    // The window that owns the boxes while it is shown; none gives boxes without an owner.
     void SetOwner(QWidget* owner) { owner_ = owner; }
 
 private:

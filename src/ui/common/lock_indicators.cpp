@@ -1,5 +1,6 @@
 #include "ui/common/lock_indicators.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -10,17 +11,20 @@ namespace tollix {
 namespace {
 
 constexpr int kPollMilliseconds = 300;
+// Between two panes; the status bar's own gap between widgets is wider than these need.
+constexpr int kPaneGap = 2;
 
-QLabel* AddPane(QStatusBar& bar, const QString& text) {
-    auto* pane = new QLabel(&bar);
+QLabel* AddPane(QHBoxLayout& panes, const QString& text) {
+    auto* pane = new QLabel(panes.parentWidget());
     pane->setAlignment(Qt::AlignCenter);
     pane->setFrameShape(QFrame::Panel);
     pane->setFrameShadow(QFrame::Sunken);
-    // As wide as its text when the key is on, so that the bar does not move.
+    // Exactly as wide as its text when the key is on, so that the bar does not move and
+    // the message pane keeps the rest.
     pane->setText(text);
-    pane->setMinimumWidth(pane->sizeHint().width() + pane->fontMetrics().averageCharWidth());
+    pane->setFixedWidth(pane->sizeHint().width());
     pane->setProperty("indicatorText", text);
-    bar.addPermanentWidget(pane);
+    panes.addWidget(pane);
     return pane;
 }
 
@@ -30,11 +34,15 @@ void Show(QLabel& pane, bool on) {
 
 }  // namespace
 
-LockIndicators::LockIndicators(QStatusBar& bar)
-    : QObject(&bar),
-      caps_(AddPane(bar, QStringLiteral("CAP"))),
-      num_(AddPane(bar, QStringLiteral("NUM"))),
-      scroll_(AddPane(bar, QStringLiteral("SCRL"))) {
+LockIndicators::LockIndicators(QStatusBar& bar) : QObject(&bar) {
+    auto* panes = new QWidget(&bar);
+    auto* layout = new QHBoxLayout(panes);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(kPaneGap);
+    caps_ = AddPane(*layout, QStringLiteral("CAP"));
+    num_ = AddPane(*layout, QStringLiteral("NUM"));
+    scroll_ = AddPane(*layout, QStringLiteral("SCRL"));
+    bar.addPermanentWidget(panes);
     connect(&poll_, &QTimer::timeout, this, [this] {
         // Asking the display server costs a round trip; a hidden window need not ask.
         if (caps_->isVisible()) {

@@ -8,9 +8,9 @@ class QStatusBar;
 
 namespace tollix {
 
-// The status bar's indicator panes "CAP", "NUM" and "SCRL": each shows its text while its
-// lock key is on and stays blank, at the same width, while it is off or the display
-// server does not tell.
+// The status bar's indicator panes "CAP", "NUM" and "SCRL", each as wide as its text and
+// close together: each shows its text while its lock key is on and stays blank, at the
+// same width, while it is off or the display server does not tell.
 class LockIndicators : public QObject {
     Q_OBJECT
 
@@ -21,9 +21,9 @@ public:
     void Refresh();
 
 private:
-    QLabel* caps_;
-    QLabel* num_;
-    QLabel* scroll_;
+    QLabel* caps_ = nullptr;
+    QLabel* num_ = nullptr;
+    QLabel* scroll_ = nullptr;
     // The lock keys can change in any program; the panes follow within a moment.
     QTimer poll_;
 };

@@ -69,7 +69,9 @@ void UpDownControl::resizeEvent(QResizeEvent*) {
 }
 
 bool UpDownControl::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == buddy_ && event->type() == QEvent::KeyPress && isEnabled()) {
+    // The event type first: a buddy that is being destroyed still sends events here, and
+    // comparing with the QPointer would downcast an object that is no longer a line edit.
+    if (event->type() == QEvent::KeyPress && watched == buddy_ && isEnabled()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
             StepBy(key == Qt::Key_Up ? 1 : -1);

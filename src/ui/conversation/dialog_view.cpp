@@ -4,14 +4,20 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include "ui/common/readable_colour.h"
+
 namespace tollix {
 
-QColor CDialogView::MarkColour(bool outgoing) {
-    return outgoing ? QColor(0, 153, 0) : QColor(0, 0, 255);
+QColor CDialogView::MarkColour(bool outgoing) const {
+    return ReadableOn(outgoing ? QColor(0, 153, 0) : QColor(0, 0, 255), Background());
 }
 
-QColor CDialogView::LineColour(bool outgoing) {
-    return outgoing ? QColor(0, 153, 0) : QColor(0, 0, 153);
+QColor CDialogView::LineColour(bool outgoing) const {
+    return ReadableOn(outgoing ? QColor(0, 153, 0) : QColor(0, 0, 153), Background());
+}
+
+QColor CDialogView::Background() const {
+    return palette().color(QPalette::Base);
 }
 
 CDialogView::CDialogView(QWidget* parent) : CRichEditPane(parent) {

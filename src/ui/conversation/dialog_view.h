@@ -20,8 +20,10 @@ public:
     static constexpr QChar kReceivedMark = QChar(0x25C4);  // black left-pointing pointer
     static constexpr QChar kSentMark = QChar(0x25BA);      // black right-pointing pointer
 
-    static QColor MarkColour(bool outgoing);
-    static QColor LineColour(bool outgoing);
+    // Blue for received, green for sent; lighter variants where the theme makes the
+    // history dark, so that they stay readable on it.
+    QColor MarkColour(bool outgoing) const;
+    QColor LineColour(bool outgoing) const;
 
     explicit CDialogView(QWidget* parent = nullptr);
 
@@ -33,6 +35,9 @@ public:
 
     // The history's first share of the window: 83 pixels high.
     QSize sizeHint() const override { return {350, 83}; }
+
+private:
+    QColor Background() const;
 };
 
 }  // namespace tollix

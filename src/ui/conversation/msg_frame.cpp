@@ -42,7 +42,6 @@ QString Trimmed(const std::string& text) {
 }  // namespace
 
 CMsgFrame::CMsgFrame(CTollixApp& app, QWidget* owner) : QMainWindow(nullptr), app_(app) {
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Tollix"));
     setWindowIcon(pictures::Program());
 
@@ -131,10 +130,15 @@ void CMsgFrame::CreateShortcuts() {
 }
 
 CRichEditPane* CMsgFrame::ActivePane() const {
-    if (historyView_->hasFocus()) {
+    // The window's focus widget is kept while the window is inactive.
+    if (focusWidget() == historyView_) {
         return historyView_;
     }
     return inputView_;
+}
+
+void CMsgFrame::FocusActivePane() {
+    ActivePane()->setFocus();
 }
 
 void CMsgFrame::ActivateOtherPane() {
@@ -165,10 +169,14 @@ void CMsgFrame::SendTypedText() {
         inputView_->clear();
         return;
     }
-    // A failure shows an alert, whose event loop may close this window meanwhile.
-    const QPointer<CMsgFrame> alive(this);
+    // A failure shows an alert, whose event loop may close this window meanwhile; it is
+    // then deleted once the send has returned.
+    ++sending_;
     const bool sent = app_.SendTextMessage(MSGTYPE_TEXT, contact_, text);
-    if (alive && sent) {
+    --sending_;
+    if (closed_) {
+        DeleteWhenIdle();
+    } else if (sent) {
         inputView_->clear();
     }
 }
@@ -177,6 +185,7 @@ void CMsgFrame::ShowSendHint() {
     QStatusBar* bar = statusBar();
     QPalette colours = bar->palette();
     colours.setColor(QPalette::Window, colours.color(QPalette::ToolTipBase));
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::ToolTipText));
     bar->setPalette(colours);
     bar->setAutoFillBackground(true);
     messagePane_->setText(app_.Settings().msgSendKey != 0
@@ -192,7 +201,7 @@ void CMsgFrame::AppendMessage(const std::string& text, bool outgoing) {
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
     QTextCharFormat format;
-    format.setForeground(CDialogView::LineColour(outgoing));
+    format.setForeground(historyView_->LineColour(outgoing));
     historyView_->AppendDirectionMark(outgoing);
     historyView_->AppendLine(
         QStringLiteral(" ") + name + QStringLiteral(": ") + QString::fromStdString(text), format);
@@ -303,6 +312,16 @@ void CMsgFrame::closeEvent(QCloseEvent* event) {
     if (event->isAccepted()) {
         // A text arriving before the window is gone opens a new one.
         Detach();
+        closed_ = true;
+        DeleteWhenIdle();
+    }
+}
+
+void CMsgFrame::DeleteWhenIdle() {
+    // Never while a send is on the stack: the key press that started it is still being
+    // handled by this window.
+    if (sending_ == 0) {
+        deleteLater();
     }
 }
 

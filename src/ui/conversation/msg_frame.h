@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QSize>
 #include <string>
 
@@ -21,7 +20,9 @@ class LockIndicators;
 // window, and a status bar with the message pane and the lock key indicators.
 //
 // The window and its contact point at each other (`contact->conversation`). It deletes
-// itself when closed, and the contact's link is cleared when it closes or is destroyed,
+// itself when closed (once a send that is under way has returned: the alert of a failed
+// send runs an event loop in which the contact may leave or the user close the window),
+// and the contact's link is cleared when it closes or is destroyed,
 // so that the next conversation with the contact starts in a new, empty window. The
 // history is kept nowhere else: its text goes with the window.
 class CMsgFrame : public QMainWindow {
@@ -45,7 +46,7 @@ public:
     // input to be sent again. The history shows the text when it comes back from the
     // network, not now.
     void SendTypedText();
-    // The send-key hint in the status bar, on the tool-tip colour from then on.
+    // The send-key hint in the status bar, in the tool-tip colours from then on.
     void ShowSendHint();
     // One history entry, named after the user (outgoing) or the contact as they are named
     // at this moment.
@@ -60,6 +61,10 @@ public:
     // Forgets the contact, clearing its link to this window, then closes. Called right
     // before the contact is destroyed.
     void DetachAndClose();
+
+    // Gives the keyboard focus to the pane that had it last: the input, unless the user
+    // moved into the history.
+    void FocusActivePane();
 
     CDialogView* HistoryView() const { return historyView_; }
     CMsgView* InputView() const { return inputView_; }
@@ -80,6 +85,7 @@ private:
     void FitOuterSize();
     void KeepFirstHistoryHeight();
     void Detach();
+    void DeleteWhenIdle();
     // The pane that has the focus; the input when neither has it.
     CRichEditPane* ActivePane() const;
     void ActivateOtherPane();
@@ -96,6 +102,8 @@ private:
     // window's own sizing to its outer size does not count.
     bool ratioFollowsResize_ = false;
     bool shownOnce_ = false;
+    int sending_ = 0;
+    bool closed_ = false;
     // The outer size is 350 x 250 pixels; the window manager's frame is known only once the
     // window is on the screen, and the inner size is then fitted to it.
     bool outerSizeFitted_ = false;

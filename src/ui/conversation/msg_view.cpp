@@ -1,7 +1,6 @@
 #include "ui/conversation/msg_view.h"
 
 #include <QKeyEvent>
-#include <QPointer>
 
 #include "core/app_settings.h"
 #include "ui/conversation/msg_frame.h"
@@ -27,17 +26,14 @@ void CMsgView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMsgView::OnKeyDown(QKeyEvent* event) {
-    // Sending can show an alert, whose event loop may close this window meanwhile.
-    const QPointer<CMsgView> alive(this);
+    // The window outlives the send, even when it was closed during the send's alert.
     if (IsSendKey(*event)) {
         event->accept();  // the send key inserts no line break
         frame_.SendTypedText();
     } else {
         CRichEditPane::keyPressEvent(event);
     }
-    if (alive) {
-        frame_.ShowSendHint();
-    }
+    frame_.ShowSendHint();
 }
 
 }  // namespace tollix

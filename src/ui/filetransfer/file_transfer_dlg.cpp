@@ -11,6 +11,7 @@
 
 #include "core/contact.h"
 #include "ui/common/dialog_controls.h"
+#include "ui/common/window_modal.h"
 #include "ui/filetransfer/file_transfer_dlg_table.h"
 
 namespace tollix {
@@ -60,7 +61,42 @@ void CFileTransferDlg::DetachAndClose() {
 }
 
 void CFileTransferDlg::OnBrowse() {
-    const QString path = chooseFile_ ? chooseFile_(this) : QString();
+    OpenChooser(false);
+}
+
+void CFileTransferDlg::OnSend() {
+    if (filePath_.isEmpty()) {
+        OpenChooser(true);  // the box follows a choice; cancelling shows nothing
+        return;
+    }
+    ShowNotImplemented();
+}
+
+void CFileTransferDlg::OpenChooser(bool thenSend) {
+    auto* chooser = new QFileDialog(this);
+    chooser->setFileMode(QFileDialog::ExistingFile);
+    chooser->setDirectory(QDir::currentPath());
+    // Shown as "All files (*.*)"; the pattern that applies is "*", since here a file name
+    // needs no dot.
+    chooser->setOption(QFileDialog::HideNameFilterDetails);
+    chooser->setNameFilter(QStringLiteral("All files (*.*) (*)"));
+    connect(chooser, &QFileDialog::fileSelected, this, [this, thenSend](const QString& path) {
+        TakeFile(path);
+        if (thenSend) {
+            ShowNotImplemented();
+        }
+    });
+    OpenWindowModal(chooser);
+}
+
+void CFileTransferDlg::ShowNotImplemented() {
+    // Shown directly, not through the alert service: it answers the button every time.
+    OpenWindowModal(new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Tollix"),
+                                    QStringLiteral("Not implemented yet!\nSorry :-)"),
+                                    QMessageBox::Ok, this));
+}
+
+void CFileTransferDlg::TakeFile(const QString& path) {
     if (path.isEmpty()) {
         return;
     }
@@ -83,33 +119,6 @@ void CFileTransferDlg::OnBrowse() {
         SetField(kFolder, kError);
         SetField(kFileSize, kError);
     }
-}
-
-void CFileTransferDlg::OnSend() {
-    if (filePath_.isEmpty()) {
-        OnBrowse();
-        if (filePath_.isEmpty()) {
-            return;
-        }
-    }
-    // Shown directly, not through the alert service: it answers the button every time.
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tollix"),
-                    QStringLiteral("Not implemented yet!\nSorry :-)"), QMessageBox::Ok, this);
-    box.exec();
-}
-
-QString CFileTransferDlg::ChooseFileWithDialog(QWidget* owner) {
-    QFileDialog chooser(owner);
-    chooser.setFileMode(QFileDialog::ExistingFile);
-    chooser.setDirectory(QDir::currentPath());
-    // Shown as "All files (*.*)"; the pattern that applies is "*", since here a file name
-    // needs no dot.
-    chooser.setOption(QFileDialog::HideNameFilterDetails);
-    chooser.setNameFilter(QStringLiteral("All files (*.*) (*)"));
-    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return chooser.selectedFiles().constFirst();
 }
 
 void CFileTransferDlg::accept() {}

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QFile>
 #include <QString>
-#include <functional>
 #include <memory>
 
 #include "ui/common/dialog_controls.h"
@@ -16,13 +15,12 @@ struct Contact;
 // folder and size. Sending itself does not exist in the protocol, so "Send" only says so.
 // Modeless, one per contact; it deletes itself when closed (Cancel, Escape, close box).
 // The chosen file stays open for reading until another is chosen or the dialog goes.
+// Its chooser and box are modal to it alone and run no nested event loop, so the contact
+// may leave (which closes the dialog) while either is open.
 class CFileTransferDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // Returns the chosen path, or an empty string when the user cancelled.
-    using FileChooser = std::function<QString(QWidget* owner)>;
-
     explicit CFileTransferDlg(QWidget* owner);
     ~CFileTransferDlg() override;
 
@@ -33,15 +31,15 @@ public:
     void DetachAndClose();
     Contact* BoundContact() const { return contact_; }
 
-    // The "..." button: lets the user choose a file and opens it.
+    // The "..." button: opens the open-file dialog (all files, an existing one, starting
+    // in the current folder); the file chosen there is opened.
     void OnBrowse();
-    // The "Send" button (and Enter).
+    // The "Send" button (and Enter): the "Not implemented yet!" box, after the open-file
+    // dialog when no file has been chosen yet.
     void OnSend();
-
-    // Replaces the open-file dialog (tests).
-    void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
-    // The open-file dialog: all files, an existing one, starting in the current folder.
-    static QString ChooseFileWithDialog(QWidget* owner);
+    // Takes the open-file dialog's answer: opens the file and shows its name, folder and
+    // size, or "Error!" when it cannot be opened. An empty path changes nothing.
+    void TakeFile(const QString& path);
 
     QString FilePath() const { return filePath_; }
     // The chosen file while it is open, else nullptr.
@@ -54,6 +52,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void OpenChooser(bool thenSend);
+    void ShowNotImplemented();
     void SetField(int id, const QString& text);
     // Closes the file and unlinks the contact: when closed and when destroyed.
     void Release();
@@ -62,7 +62,6 @@ private:
     Contact* contact_ = nullptr;
     QString filePath_;
     std::unique_ptr<QFile> file_;
-    FileChooser chooseFile_ = &CFileTransferDlg::ChooseFileWithDialog;
 };
 
 }  // namespace tollix

@@ -33,13 +33,17 @@ bool DesktopApp::InitInstance() {
     app_.Settings().LoadSettings(store_);
 
     mainFrame_ = std::make_unique<CMainFrame>(app_, store_, autostart_);
+    alertBoxes_->SetOwner(mainFrame_.get());
     connect(&instance_, &SingleInstance::raiseRequested, mainFrame_.get(),
             &CMainFrame::BringForward);
     // Terminating signals and the end of the session take the same road as "E&xit".
     signals_ = std::make_unique<SignalWatcher>();
     connect(signals_.get(), &SignalWatcher::terminationRequested, mainFrame_.get(),
             &CMainFrame::Exit);
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, mainFrame_.get(), &CMainFrame::Exit);
+    // Asked to save before a logout, which the user may still cancel: the program ends
+    // only when the session really does (aboutToQuit).
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
+            [this] { app_.Settings().SaveSettings(store_); });
     connect(qGuiApp, &QGuiApplication::aboutToQuit, mainFrame_.get(), &CMainFrame::Shutdown);
 
     PlaceMainWindow(*mainFrame_, app_.Settings().guiStickMode);

@@ -12,6 +12,7 @@
 #include "ui/about/about_dlg.h"
 #include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
+#include "ui/common/window_modal.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/settings/settings_command.h"
@@ -99,6 +100,9 @@ void CMainFrame::CreateStatusBar() {
     });
     bar->showMessage("Ready");
     new LockIndicators(*bar);
+    // The docked window is narrow: the message pane takes the grip's room. The window
+    // manager's frame still sizes the window.
+    bar->setSizeGripEnabled(false);
 }
 
 void CMainFrame::OnTimer() {
@@ -134,7 +138,7 @@ void CMainFrame::ShowOrHide(bool hide) {
         }
         raise();
         activateWindow();
-        setFocus();
+        view_->setFocus();  // the arrow keys and the menu key act on the contacts
     }
     if (IsRealNameSet(app_.Settings())) {
         tray_.ClearBalloon();
@@ -189,8 +193,7 @@ void CMainFrame::OnSettings() {
 }
 
 void CMainFrame::OnAppAbout() {
-    CAboutDlg about(app_, this);
-    about.exec();
+    OpenWindowModal(new CAboutDlg(app_, this));
 }
 
 CSettingsSheet* CMainFrame::OpenSettingsSheet() const {
@@ -221,7 +224,7 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground) {
     window->showNormal();
     window->raise();
     window->activateWindow();
-    window->setFocus();
+    window->FocusActivePane();
 }
 
 void CMainFrame::OpenFileTransfer(Contact* contact) {

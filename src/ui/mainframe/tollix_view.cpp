@@ -7,6 +7,7 @@
 #include <QStyledItemDelegate>
 
 #include "ui/common/pictures.h"
+#include "ui/common/window_modal.h"
 
 namespace tollix {
 
@@ -84,7 +85,9 @@ void CTollixView::OnContactInfo() {
     if (!item.isValid()) {
         return;
     }
-    QMessageBox::information(this, "Info", ContactInfoText(item, contacts_.ContactAt(item)));
+    OpenWindowModal(new QMessageBox(QMessageBox::Information, "Info",
+                                    ContactInfoText(item, contacts_.ContactAt(item)),
+                                    QMessageBox::Ok, this));
 }
 
 void CTollixView::mousePressEvent(QMouseEvent* event) {

@@ -149,6 +149,7 @@ void CPropertyNetworking::OnRemoveTunnel() {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"),
                     QStringLiteral("Are You Sure?"), QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::Yes);
+    box.setWindowModality(Qt::WindowModal);  // the sheet only, as every box of the sheet
     if (box.exec() != QMessageBox::Yes) {
         return;
     }

@@ -96,7 +96,9 @@ void CPropertyPage::ExchangeRadio(bool save, int firstId, int& value) {
 bool CPropertyPage::Refuse(QWidget* control, const QString& text) {
     // Shown directly, not through the alert service: it answers what the user just did
     // and must appear every time.
+    // Modal to the sheet only, which outlives the box: the sheet's own loop cannot end first.
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Tollix"), text, QMessageBox::Ok, this);
+    box.setWindowModality(Qt::WindowModal);
     box.exec();
     control->setFocus();
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {

@@ -75,6 +75,7 @@ bool OnSettings(CTollixApp& app, const SettingsStore& store,
     sheet->AddPage(networking);
 
     openSettingsSheet = sheet;
+    sheet->setWindowModality(Qt::WindowModal);  // the conversations stay usable
     const int result = sheet->exec();
     openSettingsSheet = nullptr;
     if (!sheet) {
