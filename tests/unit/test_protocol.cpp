@@ -339,12 +339,9 @@ private slots:
             message.to = word(15, address);
             message.tunnel = pick(0, 1) ? 0 : static_cast<std::int32_t>(random());
             if (pick(0, 3) != 0) {
-                // Built from single characters: g++ 12 at -O3 takes assignments and sums
-                // of short literals for overlapping copies (a false -Wrestrict).
-                message.body.assign(1, '|');
+                message.body = "|";
                 for (int key = pick(1, 4); key > 0; --key) {
-                    message.body.append(1, 'K').append(word(5, "ABCXYZ")).append(1, '=');
-                    message.body.append(word(20, letters)).append(1, '|');
+                    message.body += "K" + word(5, "ABCXYZ") + "=" + word(20, letters) + "|";
                 }
             }
             DatagramBuffer buffer;
