@@ -4,12 +4,15 @@
 // the desktop's or the system's services (the compositor's idle time, the tray's host,
 // logind). The daemon activates nothing, so a name is served only by a fake, and lets any
 // client own any name.
+#include <sys/prctl.h>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <functional>
 #include <map>
 #include <utility>
@@ -30,6 +33,8 @@ public:
             "<allow send_destination=\"*\"/><allow receive_type=\"*\"/><allow own=\"*\"/>"
             "</policy></busconfig>");
         config.close();
+        // The daemon ends with the test, also when the test crashes or is killed.
+        daemon_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         daemon_.start("dbus-daemon",
                       {"--nofork", "--print-address=1", "--config-file=" + config.fileName()});
         if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000)) {
