@@ -3,7 +3,6 @@
 // session bus, driving the away logic of a core on fake channels.
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTemporaryFile>
 #include <QtTest>
 
 #include "../unit/core_harness.h"
@@ -28,6 +27,17 @@ class ActivityTest : public QObject {
 
 private:
     PrivateBus bus_;
+
+    static std::unique_ptr<DesktopIdleActivity> WaylandSource() {
+        qputenv("XDG_SESSION_TYPE", "wayland");
+        std::unique_ptr<ActivitySource> created = ActivitySource::Create();
+        auto* source = qobject_cast<DesktopIdleActivity*>(created.get());
+        if (source != nullptr) {
+            created.release();
+            source->SetInterval(kAskEveryMs);
+        }
+        return std::unique_ptr<DesktopIdleActivity>(source);
+    }
 
 private slots:
     void initTestCase() {
@@ -76,53 +86,40 @@ private slots:
     // input: it comes back online at once. Zero again is input again (a monitor counting in
     // seconds under continuous typing); the same non-zero time is not.
     void compositorIdleTimeDrivesAway_data() {
-        QTest::addColumn<QString>("service");
-        QTest::addColumn<int>("monitor");
-        QTest::addColumn<quint64>("idleAtStart");
+        QTest::addColumn<bool>("mutter");
         QTest::addColumn<quint64>("idleLater");
         QTest::addColumn<quint64>("idleBack");
-        QTest::newRow("GNOME, milliseconds")
-            << "org.gnome.Mutter.IdleMonitor" << int(Monitor::Mutter) << quint64{4000}
-            << quint64{301000} << quint64{250};
-        QTest::newRow("KDE screen saver, milliseconds")
-            << "org.freedesktop.ScreenSaver" << int(Monitor::ScreenSaver) << quint64{4000}
-            << quint64{301000} << quint64{900};
-        QTest::newRow("screen saver in seconds, typing on")
-            << "org.freedesktop.ScreenSaver" << int(Monitor::ScreenSaver) << quint64{4}
-            << quint64{301} << quint64{0};
+        QTest::newRow("GNOME, milliseconds") << true << quint64{301000} << quint64{250};
+        QTest::newRow("KDE screen saver, milliseconds") << false << quint64{301000} << quint64{900};
+        QTest::newRow("screen saver in seconds, typing on") << false << quint64{301} << quint64{0};
     }
     void compositorIdleTimeDrivesAway() {
-        QFETCH(QString, service);
-        QFETCH(int, monitor);
-        QFETCH(quint64, idleAtStart);
+        QFETCH(bool, mutter);
         QFETCH(quint64, idleLater);
         QFETCH(quint64, idleBack);
-        quint64 idle = idleAtStart;
+        quint64 idle = 4;
         FakeObject fake;
-        const bool mutter = monitor == int(Monitor::Mutter);
         fake.Answer(mutter ? "GetIdletime" : "GetSessionIdleTime", [&](const QDBusMessage&) {
-            return mutter ? QVariantList{QVariant::fromValue(idle)}
-                          : QVariantList{QVariant::fromValue(uint(idle))};
+            return QVariantList{mutter ? QVariant::fromValue(idle)
+                                       : QVariant::fromValue(uint(idle))};
         });
-        QDBusConnection fakes = bus_.Fakes();
+        const QString service =
+            mutter ? "org.gnome.Mutter.IdleMonitor" : "org.freedesktop.ScreenSaver";
         const QString path =
             mutter ? "/org/gnome/Mutter/IdleMonitor/Core" : "/org/freedesktop/ScreenSaver";
-        QVERIFY(fakes.registerVirtualObject(path, &fake));
-        QVERIFY(fakes.registerService(service));
+        QDBusConnection fakes = bus_.Fakes();
+        QVERIFY(fakes.registerVirtualObject(path, &fake) && fakes.registerService(service));
         const auto unregister = qScopeGuard([&] {
             fakes.unregisterService(service);
             fakes.unregisterObject(path);
         });
 
-        qputenv("XDG_SESSION_TYPE", "wayland");
-        std::unique_ptr<ActivitySource> created = ActivitySource::Create();
-        auto* source = qobject_cast<DesktopIdleActivity*>(created.get());
+        const std::unique_ptr<DesktopIdleActivity> source = WaylandSource();
         QVERIFY(source != nullptr);
-        source->SetInterval(kAskEveryMs);
         CoreHarness core;
-        connect(source, &ActivitySource::activity, &core.app, &CTollixApp::OnUserActivity);
+        connect(source.get(), &ActivitySource::activity, &core.app, &CTollixApp::OnUserActivity);
         QVERIFY(source->Install());
-        QTRY_COMPARE(int(source->ActiveMonitor()), monitor);
+        QTRY_COMPARE(source->ActiveMonitor(), mutter ? Monitor::Mutter : Monitor::ScreenSaver);
         core.Connect();
 
         core.clock.now += core.app.Settings().awayNotificationTimeout;
@@ -141,21 +138,20 @@ private slots:
     }
 
     void withoutIdleMonitorOnlyOwnWindowsAndOneNotice() {
-        qputenv("XDG_SESSION_TYPE", "wayland");
-        std::unique_ptr<ActivitySource> created = ActivitySource::Create();
-        auto* source = qobject_cast<DesktopIdleActivity*>(created.get());
+        const std::unique_ptr<DesktopIdleActivity> source = WaylandSource();
         QVERIFY(source != nullptr);
-        QTemporaryFile noticeFile;
-        QVERIFY(noticeFile.open());
-        std::FILE* notice = std::fopen(qPrintable(noticeFile.fileName()), "w");
-        source->SetNoticeOutput(notice);
-        source->SetInterval(kAskEveryMs);
-        QSignalSpy activity(source, &ActivitySource::activity);
+        char* notice = nullptr;
+        std::size_t noticeSize = 0;
+        std::FILE* noticeOutput = open_memstream(&notice, &noticeSize);
+        source->SetNoticeOutput(noticeOutput);
+        QSignalSpy activity(source.get(), &ActivitySource::activity);
         QVERIFY(source->Install());
         QTRY_COMPARE(source->ActiveMonitor(), Monitor::None);
         QTest::qWait(kSomeQuestionsMs);
-        std::fclose(notice);
-        QCOMPARE(noticeFile.readAll(),
+        std::fclose(noticeOutput);
+        const QByteArray said(notice, qsizetype(noticeSize));
+        std::free(notice);
+        QCOMPARE(said,
                  "tollix: away tracking sees only Tollix's own windows: the desktop tells no "
                  "idle time (neither org.gnome.Mutter.IdleMonitor nor "
                  "org.freedesktop.ScreenSaver answers)\n");
