@@ -28,8 +28,7 @@ DesktopIdleActivity::DesktopIdleActivity(QObject* parent)
     : ActivitySource(parent), bus_(QDBusConnection::sessionBus()) {
     connect(&ownWindows_, &ActivitySource::activity, this, &ActivitySource::activity);
     poll_.setInterval(kAskEveryMs);
-    connect(&poll_, &QTimer::timeout, this,
-            [this] { Ask(monitor_ == Monitor::Unknown ? Monitor::Mutter : monitor_); });
+    connect(&poll_, &QTimer::timeout, this, &DesktopIdleActivity::AskNext);
 }
 
 DesktopIdleActivity::~DesktopIdleActivity() {
@@ -42,7 +41,7 @@ bool DesktopIdleActivity::Install() {
     }
     if (monitor_ != Monitor::None && !poll_.isActive()) {
         poll_.start();
-        Ask(monitor_ == Monitor::Unknown ? Monitor::Mutter : monitor_);
+        AskNext();
     }
     return true;
 }
@@ -51,6 +50,11 @@ void DesktopIdleActivity::Remove() {
     ownWindows_.Remove();
     poll_.stop();
     lastIdle_.reset();
+}
+
+void DesktopIdleActivity::AskNext() {
+    // Until one has answered, Mutter first; OnNoAnswer goes on to the screen saver.
+    Ask(monitor_ == Monitor::Unknown ? Monitor::Mutter : monitor_);
 }
 
 void DesktopIdleActivity::Ask(Monitor monitor) {

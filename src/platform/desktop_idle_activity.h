@@ -39,6 +39,7 @@ public:
     void SetNoticeOutput(std::FILE* out) { notice_ = out; }
 
 private:
+    void AskNext();
     void Ask(Monitor monitor);
     void OnIdleTime(std::uint64_t idle);
     void OnNoAnswer(Monitor asked);
