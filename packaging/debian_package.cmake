@@ -14,6 +14,8 @@ add_custom_target(package_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/
 
 install(FILES ${TOLLIX_PACKAGE_DIR}/tollix-relay.service DESTINATION /lib/systemd/system
         COMPONENT system EXCLUDE_FROM_ALL)
+install(FILES ${TOLLIX_PACKAGE_DIR}/tollix-relay.sysusers DESTINATION /usr/lib/sysusers.d
+        RENAME tollix-relay.conf COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES ${TOLLIX_PACKAGE_DIR}/Tollix.conf DESTINATION /etc/xdg/Quardell
         COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES ${TOLLIX_PACKAGE_DIR}/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
@@ -47,7 +49,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # xcb platform, the SVG icons and pictures, and the SQLite driver of the history store.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${TOLLIX_PACKAGE_DIR}/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${TOLLIX_PACKAGE_DIR}/conffiles ${TOLLIX_PACKAGE_DIR}/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -5,6 +5,7 @@ namespace tollix {
 const char* const kCliUsage =
     "Usage: tollix-cli [--config DIR] [--first NAME] [--last NAME] [--group NAME]\n"
     "                  [--tunnel HOST]... [--away-after SECONDS] [--send ADDRESS TEXT]\n"
+    "                  [--serve]\n"
     "\n"
     "A Tollix peer on the terminal. It connects at once and runs until 'quit' or the end\n"
     "of its input; with --send it sends one text and exits.\n"
@@ -15,6 +16,8 @@ const char* const kCliUsage =
     "  --tunnel HOST         an extra tunnel for this run (repeatable)\n"
     "  --away-after SECONDS  go away after SECONDS without a command\n"
     "  --send ADDRESS TEXT   connect, send TEXT to ADDRESS, disconnect\n"
+    "  --serve               a service (relay): read no commands, run until SIGTERM\n"
+    "                        or SIGINT; say goodbye before the computer sleeps\n"
     "  --help, --version\n"
     "\n"
     "Commands, one a line: send ADDRESS TEXT, away, online, connect, disconnect,\n"
@@ -83,10 +86,16 @@ std::optional<CliOptions> ParseCliOptions(const QStringList& arguments, QString&
             }
             options.send.emplace(arguments[i + 1].toStdString(), arguments[i + 2].toStdString());
             i += 2;
+        } else if (name == "--serve") {
+            options.serve = true;
         } else {
             error = "unknown argument " + name;
             return std::nullopt;
         }
+    }
+    if (options.serve && options.send) {
+        error = "--serve and --send exclude each other";
+        return std::nullopt;
     }
     return options;
 }

@@ -17,6 +17,7 @@ struct CliOptions {
     std::vector<std::string> tunnels;
     std::optional<int> awayAfterSeconds;
     std::optional<std::pair<std::string, std::string>> send;  // address, text
+    bool serve = false;  // a service: no commands read, runs until a signal
     bool help = false;
     bool version = false;
 };

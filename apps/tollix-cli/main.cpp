@@ -3,12 +3,14 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include "cli_options.h"
 #include "core/settings_store.h"
 #include "core/signal_watcher.h"
 #include "core/tollix_app.h"
 #include "input_lines.h"
+#include "platform/sleep_guard.h"
 #include "protocol/version.h"
 #include "terminal_peer.h"
 
@@ -97,13 +99,21 @@ int main(int argc, char** argv) {
     QObject::connect(&idleCheck, &QTimer::timeout, &app, &CTollixApp::CheckIdle);
     idleCheck.start(1000);
 
-    InputLines input(
-        [&](const std::string& line) {
-            if (!finished && !peer.Execute(line)) {
-                finish();
-            }
-        },
-        finish);
+    std::optional<InputLines> input;
+    std::optional<SleepGuard> sleepGuard;
+    if (options->serve) {
+        // A service reads nothing: it runs until a signal, and says goodbye before the
+        // computer sleeps.
+        sleepGuard.emplace(app);
+    } else {
+        input.emplace(
+            [&](const std::string& line) {
+                if (!finished && !peer.Execute(line)) {
+                    finish();
+                }
+            },
+            finish);
+    }
     app.SetConnected(true);
     return QCoreApplication::exec();
 }

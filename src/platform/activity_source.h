@@ -15,10 +15,10 @@ class ActivitySource : public QObject {
     Q_OBJECT
 
 public:
-    // The source for the running session. On X11 with the XInput 2 extension it observes
-    // input anywhere on the desktop; elsewhere (Wayland, offscreen) input to the program's
-    // own windows, plus the desktop's own word that the user is back where the session bus
-    // offers one. The caller owns the source; a parent given here must outlive it.
+    // The source for the running session. On a Wayland session the compositor's idle time
+    // (DesktopIdleActivity); on X11 with the XInput 2 extension input anywhere on the
+    // desktop; elsewhere (offscreen) input to the program's own windows. The caller owns
+    // the source; a parent given here must outlive it.
     static std::unique_ptr<ActivitySource> Create(QObject* parent = nullptr);
 
     // True when input is observed from now on; installing twice is harmless.

@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include "platform/desktop_idle_activity.h"
-
 namespace tollix {
 
 WindowActivitySource::WindowActivitySource(QObject* parent) : ActivitySource(parent) {}
@@ -22,8 +20,6 @@ bool WindowActivitySource::Install() {
         return false;
     }
     application->installEventFilter(this);
-    desktop_ = std::make_unique<DesktopIdleWatcher>();
-    connect(desktop_.get(), &DesktopIdleWatcher::activity, this, &ActivitySource::activity);
     installed_ = true;
     return true;
 }
@@ -35,7 +31,6 @@ void WindowActivitySource::Remove() {
     if (QCoreApplication* application = QCoreApplication::instance()) {
         application->removeEventFilter(this);
     }
-    desktop_.reset();
     installed_ = false;
 }
 

@@ -1,16 +1,12 @@
 #pragma once
 
-#include <memory>
-
 #include "platform/activity_source.h"
 
 namespace tollix {
 
-class DesktopIdleWatcher;
-
-// Where the desktop does not let a program see input to others (Wayland, offscreen):
-// input to the program's own windows, seen by an application-wide event filter, plus
-// the desktop's own word that the user is back (DesktopIdleWatcher).
+// Input to the program's own windows, seen by an application-wide event filter: all there
+// is where the desktop shows no one the input to others (offscreen, a Wayland compositor
+// without an idle monitor).
 class WindowActivitySource : public ActivitySource {
     Q_OBJECT
 
@@ -27,7 +23,6 @@ protected:
 
 private:
     bool installed_ = false;
-    std::unique_ptr<DesktopIdleWatcher> desktop_;
 };
 
 }  // namespace tollix

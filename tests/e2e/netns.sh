@@ -164,3 +164,21 @@ no_alerts() {
 route() {
     ip -n "$NS_PREFIX-$1" route add default via "$2"
 }
+
+# two_subnets NAME:LAN:ADDRESS...: subnets 10.1.0.0/24 (bridge lan1) and 10.2.0.0/24 (lan2)
+# joined by a router (.254 in each), and a host for each argument, with its address in its
+# subnet and the router as its default route.
+two_subnets() {
+    new_bridge lan1
+    new_bridge lan2
+    new_namespace router
+    plug router lan1 10.1.0.254/24 eth1
+    plug router lan2 10.2.0.254/24 eth2
+    ip netns exec "$NS_PREFIX-router" sysctl -qw net.ipv4.ip_forward=1
+    for host in "$@"; do
+        IFS=: read -r name lan address <<<"$host"
+        new_namespace "$name"
+        plug "$name" "$lan" "$address/24"
+        route "$name" "${address%.*}.254"
+    done
+}

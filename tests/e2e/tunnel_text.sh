@@ -6,18 +6,7 @@
 set -u
 . "$(dirname "$0")/netns.sh"
 
-new_bridge lan1
-new_bridge lan2
-new_namespace router
-plug router lan1 10.1.0.254/24 eth1
-plug router lan2 10.2.0.254/24 eth2
-ip netns exec "$NS_PREFIX-router" sysctl -qw net.ipv4.ip_forward=1
-for host in p:lan1:10.1.0.1 a:lan1:10.1.0.2 b:lan2:10.2.0.2 q:lan2:10.2.0.3; do
-    IFS=: read -r name lan address <<<"$host"
-    new_namespace "$name"
-    plug "$name" "$lan" "$address/24"
-    route "$name" "${address%.*}.254"
-done
+two_subnets p:lan1:10.1.0.1 a:lan1:10.1.0.2 b:lan2:10.2.0.2 q:lan2:10.2.0.3
 
 start_peer b B --first Bob --last Brown --group Two
 start_peer q Q --first Quinn --last Quick --group Two

@@ -1,5 +1,7 @@
 // The activity source on X11: XInput 2 raw events of the whole desktop, under an Xvfb of
-// the test's own, with input made by xdotool while no window of the program is shown.
+// the test's own, with input made by xdotool while no window of the program is shown; and
+// the compositor's idle time instead on a Wayland session, although Qt runs on xcb there
+// too (XWayland).
 #include <QApplication>
 #include <QProcess>
 #include <QSignalSpy>
@@ -7,13 +9,14 @@
 #include <QtTest>
 #include <cstdio>
 
+#include "own_x_server.h"
 #include "platform/activity_source.h"
 
 using namespace tollix;
+using namespace tollix::testing;
 
 namespace {
 
-constexpr int kSkipped = 77;
 constexpr int kQuietMilliseconds = 300;
 
 void XDoTool(const QStringList& arguments) {
@@ -26,6 +29,30 @@ class X11ActivityTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void choiceFollowsTheSession_data() {
+        QTest::addColumn<QByteArray>("sessionType");
+        QTest::addColumn<QByteArray>("waylandDisplay");
+        QTest::addColumn<QByteArray>("source");
+        QTest::newRow("X11") << QByteArray("x11") << QByteArray()
+                             << QByteArray("X11ActivitySource");
+        QTest::newRow("no session type")
+            << QByteArray() << QByteArray() << QByteArray("X11ActivitySource");
+        QTest::newRow("Wayland") << QByteArray("wayland") << QByteArray()
+                                 << QByteArray("DesktopIdleActivity");
+        QTest::newRow("Wayland display only")
+            << QByteArray("tty") << QByteArray("wayland-0") << QByteArray("DesktopIdleActivity");
+    }
+    void choiceFollowsTheSession() {
+        QFETCH(QByteArray, sessionType);
+        QFETCH(QByteArray, waylandDisplay);
+        QFETCH(QByteArray, source);
+        qputenv("XDG_SESSION_TYPE", sessionType);
+        qputenv("WAYLAND_DISPLAY", waylandDisplay);
+        QCOMPARE(ActivitySource::Create()->metaObject()->className(), "tollix::" + source);
+        qunsetenv("XDG_SESSION_TYPE");
+        qunsetenv("WAYLAND_DISPLAY");
+    }
+
     void rawEventsOfTheWholeDesktop() {
         std::unique_ptr<ActivitySource> source = ActivitySource::Create();
         QCOMPARE(source->metaObject()->className(), "tollix::X11ActivitySource");
@@ -66,26 +93,13 @@ int main(int argc, char** argv) {
         std::printf("SKIP: xdotool is not installed\n");
         return kSkipped;
     }
-    QProcess xvfb;
-    // -displayfd: the server picks a free display and writes its number when it is ready.
-    xvfb.start(QStringLiteral("Xvfb"),
-               {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
-    if (!xvfb.waitForStarted(5000) || !xvfb.waitForReadyRead(10000)) {
-        std::printf("SKIP: Xvfb could not be started\n");
+    OwnXServer x;
+    if (!x.Start()) {
         return kSkipped;
     }
-    const QByteArray display = ":" + xvfb.readAllStandardOutput().trimmed();
-    qputenv("DISPLAY", display);
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    int result = 0;
-    {
-        QApplication application(argc, argv);
-        X11ActivityTest test;
-        result = QTest::qExec(&test, argc, argv);
-    }
-    xvfb.terminate();
-    xvfb.waitForFinished(5000);
-    return result;
+    QApplication application(argc, argv);
+    X11ActivityTest test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 #include "test_activity_x11.moc"

@@ -3,8 +3,9 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-#include "platform/activity_source.h"
 #include "core/signal_watcher.h"
+#include "platform/activity_source.h"
+#include "platform/sleep_guard.h"
 #include "ui/common/alert_boxes.h"
 #include "ui/mainframe/main_frame.h"
 #include "ui/mainframe/placement.h"
@@ -45,6 +46,7 @@ bool DesktopApp::InitInstance() {
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
             [this] { app_.Settings().SaveSettings(store_); });
     connect(qGuiApp, &QGuiApplication::aboutToQuit, mainFrame_.get(), &CMainFrame::Shutdown);
+    sleepGuard_ = std::make_unique<SleepGuard>(app_);
 
     PlaceMainWindow(*mainFrame_, app_.Settings().guiStickMode);
     mainFrame_->ShowOrHide(app_.Settings().startMinimized != 0);

@@ -14,10 +14,12 @@ class ActivitySource;
 class AlertBoxes;
 class CMainFrame;
 class SignalWatcher;
+class SleepGuard;
 
 // Start-up and shutdown of the desktop program around the core: one copy per user and
 // display, settings loaded, the main window docked and shown (or left in the tray), the
-// connect posted to run once the event loop has started, and the activity hooks installed.
+// connect posted to run once the event loop has started, the activity hooks installed, and
+// the farewell before the computer sleeps.
 class DesktopApp : public QObject {
     Q_OBJECT
 
@@ -43,6 +45,7 @@ private:
     std::unique_ptr<CMainFrame> mainFrame_;
     std::unique_ptr<ActivitySource> activity_;
     std::unique_ptr<SignalWatcher> signals_;
+    std::unique_ptr<SleepGuard> sleepGuard_;
 };
 
 }  // namespace tollix
