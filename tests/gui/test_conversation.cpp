@@ -4,9 +4,9 @@
 // file: earlier entries, paging and search.
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
-#include <QLineEdit>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -88,8 +88,8 @@ void StoreBobsTexts(HistoryStore& store, int count, const QList<int>& tomorrow =
     const QDateTime start = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
     for (int n = 0; n < count; ++n) {
         const bool out = n % 3 == 2;
-        const QString text = QString("text %1 %2").arg(n).arg(tomorrow.contains(n) ? "tomorrow"
-                                                                                   : "today");
+        const QString text =
+            QString("text %1 %2").arg(n).arg(tomorrow.contains(n) ? "tomorrow" : "today");
         store.Add({0, start.addSecs(60 * n), out, "10.0.0.9", out ? "Ann" : "Bob",
                    out ? "Lee" : "Brown", "Ops", text},
                   nullptr, {});
@@ -483,9 +483,9 @@ private slots:
         const QString received = QString(CDialogView::kReceivedMark);
         const QString sent = QString(CDialogView::kSentMark);
         const QDateTime last = QDateTime::fromSecsSinceEpoch(1'700'000'000 + 60 * 449, Qt::UTC);
-        QVERIFY(document.toPlainText().endsWith(
-            sent + " " + last.toLocalTime().toString("yyyy-MM-dd HH:mm") +
-            " Ann Lee: text 449 today\nEarlier messages\n"));
+        QVERIFY(document.toPlainText().endsWith(sent + " " +
+                                                last.toLocalTime().toString("yyyy-MM-dd HH:mm") +
+                                                " Ann Lee: text 449 today\nEarlier messages\n"));
         const QList<HistoryEntry> newest = store.Last("10.0.0.9", 1);
         QTRY_COMPARE(history.verticalScrollBar()->value(), history.verticalScrollBar()->maximum());
 
@@ -494,9 +494,9 @@ private slots:
         frame.AppendMessage("text 449 today", true, newest.first().id);
         frame.AppendMessage("now", false, newest.first().id + 1);
         frame.AppendMessage("unstored", false, 0);
-        QVERIFY(document.toPlainText().endsWith(
-            "Earlier messages\n" + received + " Bob Brown: now\n" + received +
-            " Bob Brown: unstored\n"));
+        QVERIFY(document.toPlainText().endsWith("Earlier messages\n" + received +
+                                                " Bob Brown: now\n" + received +
+                                                " Bob Brown: unstored\n"));
         // In the colours of their direction, the separator in neither.
         const QList<QColor> colours = Colours(document);
         QCOMPARE(colours.first(), QColor(0, 0, 255));

@@ -158,8 +158,8 @@ QTextCursor CDialogView::EntryCursor(qint64 id) const {
         return {};
     }
     const QTextBlock first = document()->findBlockByNumber(place->firstBlock + base_);
-    const QTextBlock last = document()->findBlockByNumber(place->firstBlock + base_ +
-                                                          place->blocks - 1);
+    const QTextBlock last =
+        document()->findBlockByNumber(place->firstBlock + base_ + place->blocks - 1);
     QTextCursor entry(document());
     entry.setPosition(first.position());
     entry.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);

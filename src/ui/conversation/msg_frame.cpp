@@ -121,8 +121,8 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
     }
     bool shown = false;
     if (store != nullptr && store->IsOpen()) {
-        stored_ = new StoredHistory(*store, *historyView_, QString::fromStdString(contact_->address),
-                                    this);
+        stored_ = new StoredHistory(*store, *historyView_,
+                                    QString::fromStdString(contact_->address), this);
         shown = stored_->LoadLatest();
     }
     if (!unstored.isEmpty()) {
