@@ -1,5 +1,6 @@
 #include "core/unread_contacts_model.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tollix {
@@ -29,11 +30,18 @@ void UnreadContactsModel::SetCounts(const QHash<QString, int>& counts) {
 }
 
 void UnreadContactsModel::Add(const std::string& address, int texts) {
-    if (texts <= 0) {
+    const QString key = QString::fromStdString(address);
+    const int before = counts_.value(key);
+    const int after = std::max(0, before + texts);
+    if (after == before) {
         return;
     }
-    counts_[QString::fromStdString(address)] += texts;
-    total_ += texts;
+    if (after == 0) {
+        counts_.remove(key);
+    } else {
+        counts_.insert(key, after);
+    }
+    total_ += after - before;
     Refresh(address);
     emit unreadChanged();
 }

@@ -30,6 +30,7 @@ public:
 
     // Replaces every count (addresses without unread texts are left out).
     void SetCounts(const QHash<QString, int>& counts);
+    // Adds `texts` to the contact's count (a negative number takes some away).
     void Add(const std::string& address, int texts = 1);
     void Clear(const std::string& address);
     int Count(const std::string& address) const;

@@ -17,6 +17,8 @@
 #include <csignal>
 
 #include "../unit/core_harness.h"
+#include "history/history_store.h"
+#include "platform/desktop_notifications.h"
 #include "test_dialog_support.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_frame.h"
@@ -41,7 +43,10 @@ struct Desktop {
     SettingsStore store{dir.path()};
     Autostart autostart{dir.path()};
     SingleInstance instance{"tollix-test", dir.path()};
-    DesktopApp desktop{core.app, store, autostart, instance};
+    HistoryStore history{dir.path()};
+    // No session bus: the notifications go nowhere, unless a test gives a bus of its own.
+    DesktopNotifications notifications{QDBusConnection(QStringLiteral("none"))};
+    DesktopApp desktop{core.app, store, autostart, instance, history, notifications};
 
     explicit Desktop(const QString& settings = {}) {
         if (!settings.isEmpty()) {
@@ -276,12 +281,12 @@ private slots:
         };
         text(1, "first");
         Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        QTRY_VERIFY(bob->conversation != nullptr);  // once the text is stored
         QPointer<CMsgFrame> window = qobject_cast<CMsgFrame*>(bob->conversation.data());
-        QVERIFY(window != nullptr);
         QVERIFY(window->isMinimized());  // opened in the background
         text(2, "second");
+        QTRY_VERIFY(window->HistoryView()->toPlainText().contains("Bob Brown: second"));
         QCOMPARE(bob->conversation.data(), window.data());
-        QVERIFY(window->HistoryView()->toPlainText().contains("Bob Brown: second"));
         frame.OpenConversation(bob, false);
         QCOMPARE(bob->conversation.data(), window.data());
         QTRY_COMPARE(QApplication::focusWidget(), window->InputView());

@@ -115,7 +115,8 @@ void CMsgFrame::OnFind(const QString& words, bool older) {
     searchBar_->ShowResult(stored_->CurrentHit(), stored_->HitCount());
 }
 
-void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored) {
+void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored,
+                                   qint64 beforeId) {
     if (contact_ == nullptr || stored_ != nullptr) {
         return;
     }
@@ -123,7 +124,7 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
     if (store != nullptr && store->IsOpen()) {
         stored_ = new StoredHistory(*store, *historyView_,
                                     QString::fromStdString(contact_->address), this);
-        shown = stored_->LoadLatest();
+        shown = stored_->LoadLatest(beforeId);
     }
     if (!unstored.isEmpty()) {
         historyView_->AppendStoredEntries(unstored);

@@ -61,9 +61,11 @@ public:
     void AppendMessage(const std::string& text, bool outgoing, qint64 id = 0);
 
     // Above the texts of this session: the contact's last stored entries (none without an
-    // open store), then `unstored`, texts kept for the contact outside the store, then the
-    // separator "Earlier messages" when anything was shown. Call once, after SetContact.
-    void ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored = {});
+    // open store; those before `beforeId` when it is not 0), then `unstored`, texts kept
+    // for the contact outside the store, then the separator "Earlier messages" when
+    // anything was shown. Call once, after SetContact.
+    void ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored = {},
+                            qint64 beforeId = 0);
     // Shows the search field (Ctrl+F).
     void ShowSearch();
     SearchBar* Search() const { return searchBar_; }

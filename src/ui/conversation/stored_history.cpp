@@ -17,8 +17,8 @@ StoredHistory::StoredHistory(HistoryStore& store, CDialogView& view, QString add
     });
 }
 
-bool StoredHistory::LoadLatest() {
-    const QList<HistoryEntry> entries = store_.Last(address_, kPageSize);
+bool StoredHistory::LoadLatest(qint64 beforeId) {
+    const QList<HistoryEntry> entries = store_.Last(address_, kPageSize, beforeId);
     morePages_ = entries.size() == kPageSize;
     if (entries.isEmpty()) {
         return false;

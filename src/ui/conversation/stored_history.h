@@ -24,8 +24,9 @@ public:
     StoredHistory(HistoryStore& store, CDialogView& view, QString address,
                   QObject* parent = nullptr);
 
-    // The last page, at the end of the pane; false when there was nothing to show.
-    bool LoadLatest();
+    // The last page (before `beforeId`, when it is not 0), at the end of the pane; false
+    // when there was nothing to show.
+    bool LoadLatest(qint64 beforeId = 0);
     // Entries up to this id are shown already; a live text with it is not shown again.
     qint64 NewestId() const { return newestId_; }
 
