@@ -1,85 +1,35 @@
 // Desktop notifications against a notification service of the test's own, on a private
 // session bus started by the test: what a notification carries, one contact's replacing
 // each other, the default action, and no service at all.
-#include <QDBusAbstractAdaptor>
-#include <QDBusConnection>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "fake_notifications.h"
 #include "platform/desktop_notifications.h"
 
 using namespace tollix;
-
-namespace {
-
-// What a notification service is asked to show, and the service's own signals.
-class FakeService : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    struct Call {
-        uint replaces;
-        QString icon;
-        QString summary;
-        QString body;
-        QStringList actions;
-        QVariantMap hints;
-    };
-    QList<Call> calls;
-    uint nextId = 1;
-
-public slots:
-    QStringList GetCapabilities() { return {"body", "body-markup", "actions"}; }
-    uint Notify(const QString&, uint replaces, const QString& icon, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
-        calls.append({replaces, icon, summary, body, actions, hints});
-        return replaces != 0 ? replaces : nextId++;
-    }
-
-signals:
-    void ActionInvoked(uint id, const QString& action);
-    void NotificationClosed(uint id, uint reason);
-};
-
-}  // namespace
+using namespace tollix::testing;
 
 class NotificationsTest : public QObject {
     Q_OBJECT
 
 private:
-    QProcess daemon_;
-    QString address_;
-
-    static QDBusConnection Connect(const QString& address, const QString& name) {
-        return QDBusConnection::connectToBus(address, name);
-    }
+    std::unique_ptr<PrivateBus> bus_;
 
 private slots:
     void initTestCase() {
-        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000)) {
+        bus_ = std::make_unique<PrivateBus>();
+        if (bus_->Address().isEmpty()) {
             QSKIP("dbus-daemon cannot be started here");
         }
-        address_ = QString::fromUtf8(daemon_.readLine().trimmed());
-        QVERIFY(!address_.isEmpty());
     }
-    void cleanupTestCase() {
-        daemon_.terminate();
-        daemon_.waitForFinished(5000);
-    }
+    void cleanupTestCase() { bus_.reset(); }
 
     void oneContactsNotificationsReplaceEachOtherAndOpenTheConversation() {
-        QDBusConnection serviceBus = Connect(address_, "service");
-        FakeService service;
-        QVERIFY(serviceBus.registerObject(
-            "/org/freedesktop/Notifications", &service,
-            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
-        QVERIFY(serviceBus.registerService("org.freedesktop.Notifications"));
-
-        DesktopNotifications notifications(Connect(address_, "program"));
+        FakeNotificationService service;
+        QVERIFY(service.Register(bus_->Address()));
+        DesktopNotifications notifications(bus_->Connect("program"));
         QSignalSpy opened(&notifications, &DesktopNotifications::activated);
         const QString longText = "<b>x</b> & " + QString(300, u'y');
         notifications.Show("10.0.0.9", "Bob Brown", longText);
@@ -87,7 +37,7 @@ private slots:
         notifications.Show("10.0.0.9", "Bob Brown", "third");
         notifications.Show("10.0.0.8", "Cid", "hello");
         QTRY_COMPARE(service.calls.size(), 3);
-        const FakeService::Call& first = service.calls[0];
+        const FakeNotificationService::Call& first = service.calls[0];
         QCOMPARE(first.replaces, 0u);
         QCOMPARE(first.summary, "Bob Brown");
         QCOMPARE(first.body, longText.left(200).toHtmlEscaped());
@@ -113,14 +63,11 @@ private slots:
         notifications.Show("10.0.0.9", "Bob Brown", "fourth");
         QTRY_COMPARE(service.calls.size(), 4);
         QCOMPARE(service.calls[3].replaces, 0u);
-
-        serviceBus.unregisterService("org.freedesktop.Notifications");
-        QDBusConnection::disconnectFromBus("service");
     }
 
     void withoutAServiceNothingWaits() {
-        DesktopNotifications onBus(Connect(address_, "alone"));
-        DesktopNotifications noBus(Connect("unix:path=/nonexistent/bus", "none"));
+        DesktopNotifications onBus(bus_->Connect("alone"));
+        DesktopNotifications noBus(QDBusConnection::connectToBus("unix:path=/nonexistent", "none"));
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < 100; ++i) {
