@@ -17,6 +17,7 @@ struct CliOptions {
     std::vector<std::string> tunnels;
     std::optional<int> awayAfterSeconds;
     std::optional<std::pair<std::string, std::string>> send;  // address, text
+    bool history = false;  // keep the conversation history and answer `history`
     bool help = false;
     bool version = false;
 };
