@@ -607,7 +607,8 @@ private slots:
     }
 
     // Not a check: with TOLLIX_SCREENSHOT=FILE.png it saves a picture of a conversation,
-    // on a dark theme when TOLLIX_SCREENSHOT_THEME is "dark".
+    // on a dark theme when TOLLIX_SCREENSHOT_THEME is "dark", with earlier messages and
+    // the search field when TOLLIX_SCREENSHOT_HISTORY is "1".
     void screenshot() {
         const QString path = qEnvironmentVariable("TOLLIX_SCREENSHOT");
         if (path.isEmpty()) {
@@ -619,10 +620,32 @@ private slots:
         }
         CMsgFrame& frame = Open();
         frame.resize(420, 330);
+        const bool history = qEnvironmentVariable("TOLLIX_SCREENSHOT_HISTORY") == "1";
+        if (history) {
+            HistoryStore& store = Store();
+            const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
+            const auto add = [&](int minute, bool out, const QString& text) {
+                store.Add({0, yesterday.addSecs(60 * minute), out, "10.0.0.9", out ? "Ann" : "Bob",
+                           out ? "Lee" : "Brown", "Ops", text},
+                          nullptr, {});
+            };
+            add(0, false, "Are we still on for the review tomorrow?");
+            add(2, true, "Yes, at 10 in room 2.");
+            add(3, false, "Fine, I will write the minutes.");
+            store.Flush();
+            frame.ShowEarlierEntries(&store);
+        }
         frame.AppendMessage("Hello Ann,\nthe minutes are at http://intranet.example/minutes",
                             false);
         frame.AppendMessage("Thanks Bob!\nI will read them after lunch.", true);
         QTest::keyClicks(&Input(), "See you at 3");
+        if (history) {
+            frame.resize(420, 400);
+            frame.ShowSearch();
+            QTest::keyClicks(frame.Search()->Field(), "minutes");
+            QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
+            QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
+        }
         QTest::qWait(400);
         const QPixmap picture = frame.screen()->grabWindow(frame.winId());
         QVERIFY(!picture.isNull() && picture.save(path));
