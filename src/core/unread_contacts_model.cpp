@@ -17,7 +17,7 @@ Contact* UnreadContactsModel::ContactAt(const QModelIndex& index) const {
 void UnreadContactsModel::SetCounts(const QHash<QString, int>& counts) {
     const QHash<QString, int> before = std::exchange(counts_, {});
     total_ = 0;
-    for (auto it = counts.begin(); it != counts.end(); ++it) {
+    for (auto it = counts.begin(); it != counts.end() && counts_.size() < kMaxAddresses; ++it) {
         if (it.value() > 0) {
             counts_.insert(it.key(), it.value());
             total_ += it.value();
@@ -39,6 +39,9 @@ void UnreadContactsModel::Add(const std::string& address, int texts) {
     if (after == 0) {
         counts_.remove(key);
     } else {
+        if (before == 0) {
+            MakeRoom();
+        }
         counts_.insert(key, after);
     }
     total_ += after - before;
@@ -58,6 +61,20 @@ void UnreadContactsModel::Clear(const std::string& address) {
 
 int UnreadContactsModel::Count(const std::string& address) const {
     return counts_.value(QString::fromStdString(address));
+}
+
+void UnreadContactsModel::MakeRoom() {
+    if (counts_.size() < kMaxAddresses) {
+        return;
+    }
+    // The contact list is bounded by the same number, so some address is not listed.
+    for (auto it = counts_.begin(); it != counts_.end(); ++it) {
+        if (contacts_.FindContact(it.key().toStdString()) == nullptr) {
+            total_ -= it.value();
+            counts_.erase(it);
+            return;
+        }
+    }
 }
 
 void UnreadContactsModel::Refresh(const std::string& address) {

@@ -12,7 +12,9 @@ namespace tollix {
 // The contact tree as the main window shows it: the contact list, with the number of
 // unread texts of each contact after its name, "Bob Brown (3)", and such contacts in bold
 // (as the group items are). The counts are kept by address, also for contacts that are
-// not listed at the moment: they show once the contact is back.
+// not listed at the moment: they show once the contact is back. Senders come from the
+// network, so at most kMaxAddresses are kept; beyond that, the count of a contact that is
+// not listed makes room (its texts stay marked in the history).
 class UnreadContactsModel : public QIdentityProxyModel {
     Q_OBJECT
 
@@ -21,6 +23,7 @@ public:
     static constexpr int UnreadRole = Qt::UserRole + 3;
     // True for items drawn in bold: groups, and contacts with unread texts.
     static constexpr int BoldRole = Qt::UserRole + 4;
+    static constexpr qsizetype kMaxAddresses = ContactList::kMaxContacts;
 
     explicit UnreadContactsModel(ContactList& contacts, QObject* parent = nullptr);
 
@@ -44,6 +47,8 @@ signals:
 
 private:
     void Refresh(const std::string& address);
+    // Forgets the count of a contact that is not listed, when the table is full.
+    void MakeRoom();
 
     ContactList& contacts_;
     QHash<QString, int> counts_;

@@ -225,6 +225,13 @@ private slots:
         QCOMPARE(tree.Total(), 5);
         tree.Clear("10.0.0.1");  // nothing left to clear
         QCOMPARE(changes, 3);
+
+        // Bounded: a full table forgets a contact that is not listed, never a listed one.
+        for (int n = 0; n < UnreadContactsModel::kMaxAddresses + 5; ++n) {
+            tree.Add("10.9." + std::to_string(n / 250) + "." + std::to_string(n % 250));
+        }
+        QCOMPARE(tree.Count("10.0.0.9"), 5);  // Nia's, and one each of the newest others
+        QCOMPARE(tree.Total(), static_cast<int>(UnreadContactsModel::kMaxAddresses) - 1 + 5);
     }
 
     // At most 10 windows in any 60 seconds; the clock counts whole seconds, so an opening

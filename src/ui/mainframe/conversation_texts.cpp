@@ -138,10 +138,10 @@ void ConversationTexts::ShowEarlier(CMsgFrame& window, qint64 openingTextId) {
     }
     HistoryStore& store = keeper_.Store();
     window.ShowEarlierEntries(&store, unstored, openingTextId);
-    if (unread_.Count(contact->address) > 0) {
-        store.ClearUnread(address);
-        unread_.Clear(contact->address);
-    }
+    // Also when no count is shown: counts of contacts that are not listed may have made
+    // room for others.
+    store.ClearUnread(address);
+    unread_.Clear(contact->address);
 }
 
 void ConversationTexts::ReloadUnread() {
