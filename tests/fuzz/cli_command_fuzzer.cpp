@@ -4,6 +4,7 @@
 // written: fields in escaped form, one line per event. Also checks that escaping any text
 // and reading it back as a command's text gives the text again.
 #include <QCoreApplication>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string_view>
 
 #include "../unit/fakes.h"
@@ -44,18 +46,26 @@ void CheckEvent(std::string_view line) {
 }
 
 // One store for the whole run, as a long-running peer has: the texts of every input pile
-// up in it.
+// up in it. It is made after Qt's table of SQL connections, so that it is closed (and its
+// thread stopped) before that table goes at exit.
+struct FuzzHistory {
+    QTemporaryDir dir;
+    std::optional<tollix::HistoryStore> store;
+
+    FuzzHistory() {
+        QSqlDatabase::connectionNames();
+        store.emplace(dir.path());
+        store->Open();
+    }
+};
+
 tollix::HistoryStore& History() {
     static int argc = 1;
     static char name[] = "cli-command-fuzzer";
     static char* argv[] = {name, nullptr};
     static QCoreApplication application(argc, argv);
-    static QTemporaryDir dir;
-    static tollix::HistoryStore store(dir.path());
-    if (!store.IsOpen()) {
-        store.Open();
-    }
-    return store;
+    static FuzzHistory history;
+    return *history.store;
 }
 
 }  // namespace
