@@ -19,16 +19,7 @@ LOAD="$build/bench/tollix-load"
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || skip "needs Xvfb and xdotool"
 
 DESK=10.34.0.1
-new_bridge lan
-for host in desk:$DESK load:10.34.0.2 probe:10.34.0.3; do
-    new_namespace "${host%%:*}"
-    plug "${host%%:*}" lan "${host#*:}/24"
-done
-in_ns() {
-    ns="$NS_PREFIX-$1"
-    shift
-    ip netns exec "$ns" "$@"
-}
+lan_hosts desk:$DESK load:10.34.0.2 probe:10.34.0.3
 
 config="$WORK_DIR/desk"
 mkdir -p "$config/Quardell"

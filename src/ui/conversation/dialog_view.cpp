@@ -49,29 +49,21 @@ CDialogView::CDialogView(QWidget* parent) : CRichEditPane(parent) {
     setPalette(colours);
 }
 
-void CDialogView::AppendDirectionMark(bool outgoing) {
-    QTextCharFormat mark;
-    mark.setForeground(MarkColour(outgoing));
+void CDialogView::AppendEntry(bool outgoing, const QString& line, qint64 id) {
+    AppendAtEnd(outgoing, line, id);
+    ScrollToNewest();
+}
+
+void CDialogView::AppendAtEnd(bool outgoing, const QString& line, qint64 id) {
     // A cursor of its own: the user's caret and selection in the history stay as they are.
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(QString(outgoing ? kSentMark : kReceivedMark), mark);
+    const int first = end.blockNumber();
+    Note(id, first, InsertEntry(end, outgoing, line));
 }
 
-void CDialogView::AppendLine(const QString& line, const QTextCharFormat& format) {
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(WithLineFeeds(line) + u'\n', format);
+void CDialogView::ScrollToNewest() {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-}
-
-void CDialogView::AppendEntry(bool outgoing, const QString& line, qint64 id) {
-    const int before = document()->blockCount();
-    QTextCharFormat format;
-    format.setForeground(LineColour(outgoing));
-    AppendDirectionMark(outgoing);
-    AppendLine(line, format);
-    Note(id, before - 1, document()->blockCount() - before);
 }
 
 QString CDialogView::StoredLine(const HistoryEntry& entry) {
@@ -82,24 +74,23 @@ QString CDialogView::StoredLine(const HistoryEntry& entry) {
              QString::fromStdString(name), entry.text);
 }
 
-void CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line) {
+int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line) {
+    // Explicit colours on mark and line, so that neither takes the format of its neighbour.
+    const int first = at.blockNumber();
     QTextCharFormat mark;
     mark.setForeground(MarkColour(outgoing));
     at.insertText(QString(outgoing ? kSentMark : kReceivedMark), mark);
     QTextCharFormat text;
     text.setForeground(LineColour(outgoing));
     at.insertText(WithLineFeeds(line) + u'\n', text);
+    return at.blockNumber() - first;
 }
 
 void CDialogView::AppendStoredEntries(const QList<HistoryEntry>& entries) {
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
     for (const HistoryEntry& entry : entries) {
-        const int first = end.blockNumber();
-        InsertEntry(end, entry.outgoing, StoredLine(entry));
-        Note(entry.id, first, end.blockNumber() - first);
+        AppendAtEnd(entry.outgoing, StoredLine(entry), entry.id);
     }
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    ScrollToNewest();
 }
 
 void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
@@ -118,8 +109,7 @@ void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
     QList<std::pair<qint64, Place>> placed;
     for (const HistoryEntry& entry : entries) {
         const int first = start.blockNumber();
-        InsertEntry(start, entry.outgoing, StoredLine(entry));
-        placed.append({entry.id, {first, start.blockNumber() - first}});
+        placed.append({entry.id, {first, InsertEntry(start, entry.outgoing, StoredLine(entry))}});
     }
     const int added = start.blockNumber();
     base_ += added;
@@ -143,7 +133,7 @@ void CDialogView::AppendSeparator() {
     end.insertText(QString::fromLatin1(kSeparator), faded);
     // The live entries below start with the pane's own formats.
     end.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    ScrollToNewest();
 }
 
 void CDialogView::Note(qint64 id, int firstBlock, int blocks) {

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QSize>
 #include <QString>
-#include <QTextCharFormat>
 #include <QTextCursor>
 
 #include "history/history_entry.h"
@@ -35,13 +34,8 @@ public:
 
     explicit CDialogView(QWidget* parent = nullptr);
 
-    // The mark of a sent or received message, in its colour, at the end of the text.
-    void AppendDirectionMark(bool outgoing);
-    // `line` in `format` at the end of the text, then one line break; the newest text is
-    // scrolled into view.
-    void AppendLine(const QString& line, const QTextCharFormat& format);
-    // A live entry: the mark, then `line` in the entry's colour; `id` (when not 0) finds it
-    // again.
+    // A live entry at the end: the mark, then `line` and one line break in the entry's
+    // colour; `id` (when not 0) finds it again. The newest text is scrolled into view.
     void AppendEntry(bool outgoing, const QString& line, qint64 id);
 
     // Stored entries, oldest first: at the end (before the separator), or before all
@@ -69,7 +63,10 @@ private:
     };
 
     QColor Background() const;
-    void InsertEntry(QTextCursor& at, bool outgoing, const QString& line);
+    // Inserts an entry at `at` (which moves past it); returns the blocks it took.
+    int InsertEntry(QTextCursor& at, bool outgoing, const QString& line);
+    void AppendAtEnd(bool outgoing, const QString& line, qint64 id);
+    void ScrollToNewest();
     void Note(qint64 id, int firstBlock, int blocks);
     QTextCursor EntryCursor(qint64 id) const;
 
