@@ -41,10 +41,6 @@ bool ParseCount(const std::string& text, int& count) {
     return count > 0;
 }
 
-std::string Name(const QString& first, const QString& last) {
-    return std::string(Trim((first + u' ' + last).toStdString()));
-}
-
 }  // namespace
 
 TerminalPeer::TerminalPeer(CTollixApp& app, TerminalOutput& out) : app_(app), out_(out) {
@@ -69,14 +65,9 @@ void TerminalPeer::PrintText(const Contact& contact, const std::string& text, bo
     }
     // The line is printed once the text is stored: a process killed after it loses no
     // text it has shown.
-    HistoryEntry entry;
-    entry.outgoing = outgoing;
-    entry.address = QString::fromStdString(contact.address);
-    entry.firstName = QString::fromStdString(outgoing ? settings.userFirstName : contact.firstName);
-    entry.lastName = QString::fromStdString(outgoing ? settings.userLastName : contact.secondName);
-    entry.groupName = QString::fromStdString(outgoing ? settings.userGroupName : contact.groupName);
-    entry.text = QString::fromStdString(text);
-    history_->Add(std::move(entry), this,
+    history_->Add(TextEntry(contact.address, outgoing ? settings.Identity() : contact.Identity(),
+                            text, outgoing),
+                  this,
                   [this, address = contact.address, name, text, outgoing](const HistoryEntry&) {
                       out_.WriteLine({"text", outgoing ? "out" : "in", address, name, text});
                   });
@@ -103,7 +94,7 @@ void TerminalPeer::PrintHistory(std::istringstream& arguments) {
     for (const HistoryEntry& entry : history_->Last(QString::fromStdString(address), n)) {
         out_.WriteLine({"history", entry.time.toUTC().toString(Qt::ISODateWithMs).toStdString(),
                         entry.outgoing ? "out" : "in", entry.address.toStdString(),
-                        Name(entry.firstName, entry.lastName), entry.text.toStdString()});
+                        entry.SenderName().toStdString(), entry.text.toStdString()});
     }
     out_.WriteLine({"end"});
 }

@@ -7,7 +7,6 @@
 #include <QTextCursor>
 #include <algorithm>
 
-#include "protocol/text.h"
 #include "ui/common/readable_colour.h"
 
 namespace tollix {
@@ -67,11 +66,9 @@ void CDialogView::ScrollToNewest() {
 }
 
 QString CDialogView::StoredLine(const HistoryEntry& entry) {
-    const std::string name =
-        std::string(Trim((entry.firstName + u' ' + entry.lastName).toStdString()));
     return QStringLiteral(" %1 %2: %3")
         .arg(entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-             QString::fromStdString(name), entry.text);
+             entry.SenderName(), entry.text);
 }
 
 int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line) {

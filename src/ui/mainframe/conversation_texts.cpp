@@ -6,7 +6,6 @@
 #include "core/unread_contacts_model.h"
 #include "history/history_store.h"
 #include "platform/desktop_notifications.h"
-#include "protocol/text.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/mainframe/history_keeper.h"
 
@@ -16,10 +15,6 @@ namespace {
 
 // The notification that the texts marked unread share.
 const QString kUnreadKey = QStringLiteral("unread");
-
-QString FromStd(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 CMsgFrame* WindowOf(const Contact& contact) {
     return qobject_cast<CMsgFrame*>(contact.conversation.data());
@@ -49,14 +44,9 @@ ConversationTexts::ConversationTexts(CTollixApp& app, HistoryKeeper& keeper,
 }
 
 void ConversationTexts::OnText(Contact& contact, const std::string& text, bool outgoing) {
-    const AppSettings& settings = app_.Settings();
-    HistoryEntry entry;  // the store gives it the time
-    entry.outgoing = outgoing;
-    entry.address = FromStd(contact.address);
-    entry.firstName = FromStd(outgoing ? settings.userFirstName : contact.firstName);
-    entry.lastName = FromStd(outgoing ? settings.userLastName : contact.secondName);
-    entry.groupName = FromStd(outgoing ? settings.userGroupName : contact.groupName);
-    entry.text = FromStd(text);
+    HistoryEntry entry =
+        TextEntry(contact.address, outgoing ? app_.Settings().Identity() : contact.Identity(), text,
+                  outgoing);
     // Decided now, so that the store keeps the text as unread when it opens no window.
     bool opens = WindowOf(contact) != nullptr || opening_.contains(entry.address);
     if (!opens && limit_.TryOpen()) {
@@ -110,8 +100,7 @@ void ConversationTexts::Notify(const HistoryEntry& entry, const CMsgFrame* windo
         (window != nullptr && window->isActiveWindow())) {
         return;
     }
-    QString name =
-        FromStd(std::string(Trim((entry.firstName + u' ' + entry.lastName).toStdString())));
+    QString name = entry.SenderName();
     if (name.isEmpty()) {
         name = entry.address;
     }
@@ -126,7 +115,7 @@ void ConversationTexts::ShowEarlier(CMsgFrame& window, qint64 openingTextId) {
     if (contact == nullptr) {
         return;
     }
-    const QString address = FromStd(contact->address);
+    const QString address = QString::fromStdString(contact->address);
     QList<HistoryEntry> unstored;
     for (auto it = unstored_.begin(); it != unstored_.end();) {
         if (it->address == address) {
