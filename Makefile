@@ -19,7 +19,8 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:strict_init_order=1 
                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run test test-sanitize bench bench-flood fuzz install format clean
+.PHONY: all deps build run test test-sanitize bench bench-flood bench-flood-desktop fuzz install \
+        format clean
 
 all: build
 
@@ -56,6 +57,12 @@ bench: build
 bench-flood: build
 	@scripts/install-deps.sh test
 	bench/flood.sh $(BUILD_DIR)
+
+# Floods the desktop program with texts from forged senders, under Xvfb in network
+# namespaces (root); never part of `make test`.
+bench-flood-desktop: build
+	@scripts/install-deps.sh test
+	bench/flood_desktop.sh $(BUILD_DIR)
 
 fuzz: deps
 	@scripts/install-deps.sh fuzz

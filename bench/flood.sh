@@ -15,16 +15,7 @@ LOAD="$build/bench/tollix-load"
 [ -x "$LOAD" ] || fail "$LOAD is missing; build first"
 
 COPY=10.33.0.1
-new_bridge lan
-for host in copy:$COPY load:10.33.0.2 probe:10.33.0.3; do
-    new_namespace "${host%%:*}"
-    plug "${host%%:*}" lan "${host#*:}/24"
-done
-in_ns() {
-    ns="$NS_PREFIX-$1"
-    shift
-    ip netns exec "$ns" "$@"
-}
+lan_hosts copy:$COPY load:10.33.0.2 probe:10.33.0.3
 
 # Figures of the copy's process and namespace.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }

@@ -12,46 +12,12 @@
 #include <memory>
 #include <vector>
 
-#include "history/history_store.h"
+#include "history_fixtures.h"
 
 namespace {
 
 using namespace tollix;
-
-// The store's timers need an application object, which the benchmark program lacks.
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "tollix-bench";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) {
-        new QCoreApplication(argc, argv);  // lives until the program ends
-    }
-}
-
-HistoryEntry Sample(int n, int contacts) {
-    // About the length of a chat line; one in a hundred holds the word searched for.
-    return {0,
-            {},
-            n % 3 == 0,
-            "10.0.0." + QString::number(n % contacts + 1),
-            "Bob",
-            "Brown",
-            "Ops",
-            QString("Line %1: shall we meet at the usual place after lunch %2?")
-                .arg(n)
-                .arg(n / contacts % 100 == 0 ? "tomorrow" : "today")};
-}
-
-// Sets the median and the 99th percentile of the samples, in the samples' unit.
-void SetPercentiles(benchmark::State& state, std::vector<double> samples, const char* unit) {
-    if (samples.empty()) {
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    state.counters[std::string("median_") + unit] = samples[samples.size() / 2];
-    state.counters[std::string("p99_") + unit] = samples[samples.size() * 99 / 100];
-    state.counters[std::string("max_") + unit] = samples.back();
-}
+using namespace tollix::bench;
 
 void BM_HistoryStoreOneText(benchmark::State& state) {
     EnsureApplication();
@@ -132,30 +98,6 @@ BENCHMARK(BM_HistoryLoad2000TextsASecond)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
-
-// One contact with 100,000 entries, and as many of another, made once.
-struct LongHistory {
-    QTemporaryDir dir;
-    HistoryStore store{dir.path()};
-    static constexpr int kOfOneContact = 100'000;
-    static constexpr int kContacts = 2;
-
-    LongHistory() {
-        store.Open();
-        for (int n = 0; n < kOfOneContact * kContacts; ++n) {
-            store.Add(Sample(n, kContacts), nullptr, {});
-            if (n % 10'000 == 0) {
-                store.Flush();
-            }
-        }
-        store.Flush();
-    }
-    static LongHistory& Instance() {
-        EnsureApplication();
-        static LongHistory history;
-        return history;
-    }
-};
 
 void BM_HistoryLast200Of100000(benchmark::State& state) {
     HistoryStore& store = LongHistory::Instance().store;

@@ -10,6 +10,8 @@
 //       valid ONLINE envelopes, each with a FROM address of its own
 //   tollix-load texts DESTINATION TO RATE SECONDS
 //       text messages to the contact address TO, all from this host
+//   tollix-load forged-texts DESTINATION TO COUNT RATE
+//       text messages to the contact address TO, each with a FROM address of its own
 //   tollix-load sink PORT SECONDS
 //       a bare blocking recvfrom loop: "sink received N cpu_s SECONDS"
 #include <arpa/inet.h>
@@ -231,6 +233,14 @@ int main(int argc, char** argv) {
         Flood(Address(args[1], kPort), rate * Number(argv[5]), rate, never, [&](long i) {
             return Envelope(MSGTYPE_TEXT, static_cast<std::int32_t>(200000 + i),
                             extra + std::to_string(i));
+        });
+        return 0;
+    }
+    if (mode == "forged-texts" && args.size() == 5) {
+        const std::string extra = "TO=" + args[2] + "|TEXT=forged text ";
+        Flood(Address(args[1], kPort), Number(argv[4]), Number(argv[5]), never, [&](long i) {
+            return Envelope(MSGTYPE_TEXT, static_cast<std::int32_t>(300000 + i),
+                            extra + std::to_string(i), ForgedAddress(i));
         });
         return 0;
     }

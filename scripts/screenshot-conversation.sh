@@ -1,19 +1,25 @@
 #!/bin/sh
 # Pictures of a conversation window under a virtual X server: a received and a sent
 # message of two lines each, one with a link, and the send hint in the status bar; once
-# on the default theme and once on a dark one (Fusion with a dark palette).
+# on the default theme, once on a dark one (Fusion with a dark palette), and once with
+# earlier messages from the history above them and a search in the search field.
 # Usage: scripts/screenshot-conversation.sh [OUTPUT.png]   (default build/conversation.png;
-#        the dark one goes beside it as OUTPUT-dark.png)
+#        the others go beside it as OUTPUT-dark.png and OUTPUT-history.png)
 set -eu
 cd "$(dirname "$0")/.."
 output=$(realpath -m "${1:-build/conversation.png}")
-dark="${output%.png}-dark.png"
 scripts/install-deps.sh build test
 make build >/dev/null
-for theme in default dark; do
+for kind in default dark history; do
     picture=$output
-    [ "$theme" = dark ] && picture=$dark
+    theme=default
+    history=0
+    case $kind in
+        dark) picture="${output%.png}-dark.png" theme=dark ;;
+        history) picture="${output%.png}-history.png" history=1 ;;
+    esac
     xvfb-run -a -s "-screen 0 800x600x24" env QT_QPA_PLATFORM=xcb TOLLIX_SCREENSHOT="$picture" \
-        TOLLIX_SCREENSHOT_THEME=$theme build/tests/test_conversation screenshot >/dev/null
+        TOLLIX_SCREENSHOT_THEME=$theme TOLLIX_SCREENSHOT_HISTORY=$history \
+        build/tests/test_conversation screenshot >/dev/null
     echo "screenshot: $picture"
 done

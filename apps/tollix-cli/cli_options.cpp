@@ -6,6 +6,7 @@ const char* const kCliUsage =
     "Usage: tollix-cli [--config DIR] [--first NAME] [--last NAME] [--group NAME]\n"
     "                  [--tunnel HOST]... [--away-after SECONDS] [--send ADDRESS TEXT]\n"
     "                  [--serve]\n"
+    "                  [--history]\n"
     "\n"
     "A Tollix peer on the terminal. It connects at once and runs until 'quit' or the end\n"
     "of its input; with --send it sends one text and exits.\n"
@@ -18,16 +19,20 @@ const char* const kCliUsage =
     "  --send ADDRESS TEXT   connect, send TEXT to ADDRESS, disconnect\n"
     "  --serve               a service (relay): read no commands, run until SIGTERM\n"
     "                        or SIGINT; say goodbye before the computer sleeps\n"
+    "  --history             keep the conversation history (DATA/Quardell/Tollix/\n"
+    "                        history.sqlite; DATA is --config DIR or ~/.local/share)\n"
     "  --help, --version\n"
     "\n"
     "Commands, one a line: send ADDRESS TEXT, away, online, connect, disconnect,\n"
     "contacts, stats, quit. In TEXT, \\n is a line break, \\t a TAB and \\\\ a backslash.\n"
+    "With --history also: history ADDRESS [N] (the last N texts, 20 by default).\n"
     "\n"
     "Events, one a line, fields separated by TAB:\n"
     "  contact ADDRESS PRESENCE GROUP FIRST LAST CLIENT\n"
     "  text in|out ADDRESS NAME TEXT\n"
     "  alert TEXT\n"
-    "  state connected|disconnected online|away|offline\n";
+    "  state connected|disconnected online|away|offline\n"
+    "  history TIME in|out ADDRESS NAME TEXT   (TIME in ISO 8601, UTC)\n";
 
 std::optional<CliOptions> ParseCliOptions(const QStringList& arguments, QString& error) {
     CliOptions options;
@@ -46,6 +51,8 @@ std::optional<CliOptions> ParseCliOptions(const QStringList& arguments, QString&
             options.help = true;
         } else if (name == "--version") {
             options.version = true;
+        } else if (name == "--history") {
+            options.history = true;
         } else if (name == "--config") {
             if (!takeValue(options.configDir)) {
                 return std::nullopt;

@@ -18,6 +18,7 @@ struct CliOptions {
     std::optional<int> awayAfterSeconds;
     std::optional<std::pair<std::string, std::string>> send;  // address, text
     bool serve = false;  // a service: no commands read, runs until a signal
+    bool history = false;  // keep the conversation history and answer `history`
     bool help = false;
     bool version = false;
 };

@@ -9,6 +9,7 @@
 #include "core/settings_store.h"
 #include "core/signal_watcher.h"
 #include "core/tollix_app.h"
+#include "history/history_store.h"
 #include "input_lines.h"
 #include "platform/sleep_guard.h"
 #include "protocol/version.h"
@@ -67,8 +68,21 @@ int main(int argc, char** argv) {
     app.Settings().LoadSettings(store);
     ApplyOptions(*options, app.Settings());
 
+    // Made before the peer, so that texts still on their way when the peer is gone are
+    // stored all the same.
+    std::optional<HistoryStore> history;
+    if (options->history) {
+        history.emplace(options->configDir.isEmpty() ? HistoryStore::DefaultDataDir()
+                                                     : options->configDir);
+        QObject::connect(&*history, &HistoryStore::fault, &app, [&app](const QString& reason) {
+            app.Alerts().Show(HistoryStore::AlertText(reason).toStdString());
+        });
+        history->Open();
+    }
+
     TerminalOutput out;
     TerminalPeer peer(app, out);
+    peer.SetHistory(history ? &*history : nullptr);
     // A termination signal ends the run as `quit` does, farewell included; a second one,
     // or one during the farewell, ends it at once.
     bool finished = false;
@@ -92,7 +106,11 @@ int main(int argc, char** argv) {
         }
     });
     if (options->send) {
-        return peer.SendOnce(options->send->first, options->send->second);
+        const int status = peer.SendOnce(options->send->first, options->send->second);
+        if (history) {
+            history->Flush();  // the text heard back is stored and printed
+        }
+        return status;
     }
 
     QTimer idleCheck;
@@ -115,5 +133,9 @@ int main(int argc, char** argv) {
             finish);
     }
     app.SetConnected(true);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    if (history) {
+        history->Flush();
+    }
+    return status;
 }

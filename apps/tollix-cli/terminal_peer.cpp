@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <sstream>
 
+#include "history/history_store.h"
 #include "protocol/sender_address.h"
 #include "protocol/text.h"
 #include "protocol/text_safety.h"
@@ -27,26 +28,75 @@ const char* PresenceName(PresenceState presence) {
 constexpr int kEchoWaitMs = 2000;
 // How long a farewell may wait for the look-up of a tunnel host's name.
 constexpr int kFarewellWaitMs = 5000;
+// Texts `history` answers with when no number is given.
+constexpr int kHistoryDefaultCount = 20;
+
+// A number of texts: digits only, at least 1.
+bool ParseCount(const std::string& text, int& count) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    count = std::stoi(text);
+    return count > 0;
+}
 
 }  // namespace
 
 TerminalPeer::TerminalPeer(CTollixApp& app, TerminalOutput& out) : app_(app), out_(out) {
     connect(&app_.Contacts(), &ContactList::contactUpdated, this,
             [this](Contact& contact) { PrintContact(contact); });
-    connect(&app_, &CTollixApp::textArrived, this,
-            [this](Contact& contact, const std::string& text, bool outgoing) {
-                const AppSettings& settings = app_.Settings();
-                const std::string name =
-                    outgoing
-                        ? std::string(Trim(settings.userFirstName + " " + settings.userLastName))
-                        : contact.DisplayName();
-                out_.WriteLine({"text", outgoing ? "out" : "in", contact.address, name, text});
-            });
+    connect(&app_, &CTollixApp::textArrived, this, &TerminalPeer::PrintText);
     connect(&app_.Alerts(), &AlertService::alertRaised, this,
             [this](AlertKind, const QString&, const QString& text) {
                 out_.WriteLine({"alert", text.toStdString()});
             });
     connect(&app_, &CTollixApp::connectionChanged, this, [this] { PrintState(); });
+}
+
+void TerminalPeer::PrintText(const Contact& contact, const std::string& text, bool outgoing) {
+    const AppSettings& settings = app_.Settings();
+    const std::string name =
+        outgoing ? std::string(Trim(settings.userFirstName + " " + settings.userLastName))
+                 : contact.DisplayName();
+    if (history_ == nullptr) {
+        out_.WriteLine({"text", outgoing ? "out" : "in", contact.address, name, text});
+        return;
+    }
+    // The line is printed once the text is stored: a process killed after it loses no
+    // text it has shown.
+    history_->Add(TextEntry(contact.address, outgoing ? settings.Identity() : contact.Identity(),
+                            text, outgoing),
+                  this,
+                  [this, address = contact.address, name, text, outgoing](const HistoryEntry&) {
+                      out_.WriteLine({"text", outgoing ? "out" : "in", address, name, text});
+                  });
+}
+
+void TerminalPeer::PrintHistory(std::istringstream& arguments) {
+    std::string address;
+    std::string count;
+    std::string extra;
+    arguments >> address >> count >> extra;
+    int n = kHistoryDefaultCount;
+    if (address.empty() || !extra.empty() || (!count.empty() && !ParseCount(count, n))) {
+        out_.Complain("usage: history ADDRESS [N]");
+        return;
+    }
+    if (history_ == nullptr) {
+        out_.Complain("history: no history is kept without --history");
+        return;
+    }
+    if (!IsAddress(address)) {
+        return;
+    }
+    history_->Flush();  // the texts shown so far, and those on their way
+    for (const HistoryEntry& entry : history_->Last(QString::fromStdString(address), n)) {
+        out_.WriteLine({"history", entry.time.toUTC().toString(Qt::ISODateWithMs).toStdString(),
+                        entry.outgoing ? "out" : "in", entry.address.toStdString(),
+                        entry.SenderName().toStdString(), entry.text.toStdString()});
+    }
+    out_.WriteLine({"end"});
 }
 
 void TerminalPeer::PrintContact(const Contact& contact) {
@@ -97,6 +147,8 @@ bool TerminalPeer::Execute(const std::string& line) {
             out_.WriteLine({"stats", statsLine});
         }
         out_.WriteLine({"end"});
+    } else if (command == "history") {
+        PrintHistory(words);
     } else if (command == "quit") {
         return false;
     } else {

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QObject>
+#include <sstream>
 #include <string>
 
 #include "core/tollix_app.h"
@@ -9,13 +10,18 @@
 
 namespace tollix {
 
+class HistoryStore;
+
 // Connects the core to the terminal: runs the commands read from standard input and
-// prints every event of the core as one line.
+// prints every event of the core as one line. With a history store, every text is stored
+// before its line is printed, and `history` answers from the store.
 class TerminalPeer : public QObject {
     Q_OBJECT
 
 public:
     TerminalPeer(CTollixApp& app, TerminalOutput& out);
+    // The store that keeps the texts (none: nothing is kept); it must outlive the peer.
+    void SetHistory(HistoryStore* history) { history_ = history; }
 
     // Runs one command line; returns false for `quit`.
     bool Execute(const std::string& line);
@@ -35,6 +41,9 @@ private:
     void PrintContact(const Contact& contact);
     void PrintState();
     void Send(const std::string& arguments);
+    void PrintText(const Contact& contact, const std::string& text, bool outgoing);
+    // `history ADDRESS [N]`: the contact's last N stored texts, oldest first, then `end`.
+    void PrintHistory(std::istringstream& arguments);
     // True for a dotted IPv4 address; otherwise says so on standard error.
     bool IsAddress(const std::string& address) const;
     // Runs `loop` until it quits, or until StopWaiting.
@@ -42,6 +51,7 @@ private:
 
     CTollixApp& app_;
     TerminalOutput& out_;
+    HistoryStore* history_ = nullptr;
     std::string lastState_;
     QEventLoop* waiting_ = nullptr;
 };

@@ -5,7 +5,9 @@
 
 #include "core/settings_store.h"
 #include "core/tollix_app.h"
+#include "history/history_store.h"
 #include "platform/autostart.h"
+#include "platform/desktop_notifications.h"
 #include "platform/single_instance.h"
 #include "protocol/version.h"
 #include "ui/mainframe/desktop_app.h"
@@ -20,8 +22,9 @@ constexpr const char* kUsage =
     "Tollix, the serverless messenger for the local network. It shows a narrow window at\n"
     "the screen edge with the people on the network, and an icon in the tray.\n"
     "\n"
-    "  --config DIR   settings in DIR/Quardell/Tollix.conf and the autostart entry in\n"
-    "                 DIR/autostart instead of the user's configuration folder\n"
+    "  --config DIR   settings in DIR/Quardell/Tollix.conf, the autostart entry in\n"
+    "                 DIR/autostart and the history in DIR/Quardell/Tollix/history.sqlite\n"
+    "                 instead of the user's configuration and data folders\n"
     "  --help, --version\n"
     "\n"
     "Qt's own options (such as -platform) are accepted too.\n";
@@ -47,10 +50,12 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);  // hidden in the tray is still running
 
     QString configDir = SettingsStore::DefaultConfigDir();
+    QString dataDir = HistoryStore::DefaultDataDir();
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == "--config" && i + 1 < arguments.size()) {
             configDir = arguments[++i];
+            dataDir = configDir;
         } else {
             std::fprintf(stderr, "tollix: unknown argument %s\n\n%s", qPrintable(arguments[i]),
                          kUsage);
@@ -62,7 +67,9 @@ int main(int argc, char** argv) {
     const SettingsStore store(configDir);
     const Autostart autostart(configDir);
     SingleInstance instance;
-    DesktopApp desktop(app, store, autostart, instance);
+    HistoryStore history(dataDir);
+    DesktopNotifications notifications;
+    DesktopApp desktop(app, store, autostart, instance, history, notifications);
     if (!desktop.InitInstance()) {
         return 0;
     }

@@ -57,6 +57,11 @@ struct AppSettings {
     int trackSystemIdleTime = 1;
     int awayNotificationTimeout = 300;  // seconds
     int trayIconAlwaysVisible = 1;
+    // The conversation history: whether texts are stored, after how many days stored texts
+    // are deleted (0: never), and whether incoming texts raise desktop notifications.
+    int keepHistory = 1;
+    int historyDays = 0;
+    int showNotifications = 1;
 
     // True when `host` and `id` are valid and no entry has the same host (ignoring case),
     // the same non-zero id or the same non-empty subnet (ignoring case).

@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <string>
 
+#include "protocol/message_codec.h"
+
 namespace tollix {
 
 // The local user's presence, and each contact's.
@@ -24,6 +26,7 @@ struct Contact {
 
     // First and last name joined by one blank, trimmed.
     std::string DisplayName() const;
+    UserIdentity Identity() const { return {firstName, secondName, groupName}; }
 };
 
 }  // namespace tollix

@@ -2,14 +2,19 @@
 
 namespace tollix {
 
-std::string TrayTipText(bool connected, int contactCount) {
+std::string TrayTipText(bool connected, int contactCount, int unread) {
+    std::string tip;
     if (!connected) {
-        return "Tollix - offline";
+        tip = "Tollix - offline";
+    } else if (contactCount == 0) {
+        tip = "Tollix - online (no contacts)";
+    } else {
+        tip = "Tollix - online (" + std::to_string(contactCount) + " contacts)";
     }
-    if (contactCount == 0) {
-        return "Tollix - online (no contacts)";
+    if (unread > 0) {
+        tip += "\n" + std::to_string(unread) + " unread";
     }
-    return "Tollix - online (" + std::to_string(contactCount) + " contacts)";
+    return tip;
 }
 
 bool IsRealNameSet(const AppSettings& settings) {

@@ -10,8 +10,9 @@ namespace tollix {
 // What the main window shows that is not drawing, decided here so it is tested headless.
 
 // The tray icon's tip: offline, online without contacts, or online with the number of
-// items in the contact tree (group items included).
-std::string TrayTipText(bool connected, int contactCount);
+// items in the contact tree (group items included); below it "N unread" while texts wait
+// unread.
+std::string TrayTipText(bool connected, int contactCount, int unread = 0);
 
 // The user has entered a real name: a first name that is not empty and not "unknown", and
 // a last name that is not "user" (both compared exactly).

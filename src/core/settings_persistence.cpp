@@ -35,6 +35,9 @@ constexpr std::array kIntValues{
     IntValue{"track system idle time", &AppSettings::trackSystemIdleTime},
     IntValue{"AWAY notification timeout", &AppSettings::awayNotificationTimeout},
     IntValue{"tray icon always visible", &AppSettings::trayIconAlwaysVisible},
+    IntValue{"keep history", &AppSettings::keepHistory},
+    IntValue{"history days", &AppSettings::historyDays},
+    IntValue{"show desktop notifications", &AppSettings::showNotifications},
 };
 
 // Names of the n-th tunnel's values: "tunnel_0 tunHost", with the space.

@@ -38,6 +38,7 @@ public:
     const AppSettings& Settings() const { return settings_; }
     ContactList& Contacts() { return contacts_; }
     AlertService& Alerts() { return alerts_; }
+    const Clock& GetClock() const { return clock_; }
     const TrafficStats& Stats() const { return stats_; }
     MulticastChannel& Multicast() { return *multicast_; }
 

@@ -2,6 +2,10 @@
 
 #include <QDateTime>
 #include <QString>
+#include <string>
+
+#include "protocol/message_codec.h"
+#include "protocol/text.h"
 
 namespace tollix {
 
@@ -23,6 +27,26 @@ struct HistoryEntry {
     QString text;
     // An incoming text that was stored without being shown in an open conversation.
     bool unread = false;
+
+    // First and last name joined by one blank, trimmed, as the lines show the sender.
+    QString SenderName() const {
+        return QString::fromStdString(
+            std::string(Trim((firstName + u' ' + lastName).toStdString())));
+    }
 };
+
+// A text to be stored, not stamped yet: with the contact's address, and named after its
+// sender (the user for an outgoing text, the contact otherwise) as the line shows it.
+inline HistoryEntry TextEntry(const std::string& address, const UserIdentity& sender,
+                              const std::string& text, bool outgoing) {
+    HistoryEntry entry;
+    entry.outgoing = outgoing;
+    entry.address = QString::fromStdString(address);
+    entry.firstName = QString::fromStdString(sender.firstName);
+    entry.lastName = QString::fromStdString(sender.lastName);
+    entry.groupName = QString::fromStdString(sender.groupName);
+    entry.text = QString::fromStdString(text);
+    return entry;
+}
 
 }  // namespace tollix

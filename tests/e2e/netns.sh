@@ -73,6 +73,23 @@ plug() {
     ip -n "$host" link set "$device" up
 }
 
+# lan_hosts NAME:ADDRESS...: one subnet, the bridge "lan", with a host per name plugged in
+# at its address (/24).
+lan_hosts() {
+    new_bridge lan
+    for host in "$@"; do
+        new_namespace "${host%%:*}"
+        plug "${host%%:*}" lan "${host#*:}/24"
+    done
+}
+
+# in_ns HOST COMMAND...: runs the command in the host's namespace.
+in_ns() {
+    ns="$NS_PREFIX-$1"
+    shift
+    ip netns exec "$ns" "$@"
+}
+
 # hanging_name_server HOST BRIDGE ADDRESS: the only name server that programs in HOST ask
 # is ADDRESS on BRIDGE, whose packets reach a namespace that holds no address and forwards
 # nothing, so every look-up waits for its time-out (30 s). ip netns exec puts

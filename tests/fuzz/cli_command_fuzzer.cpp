@@ -1,17 +1,23 @@
 // Feeds arbitrary command lines to the terminal peer, with fake channels that loop every
-// datagram sent back to the copy (so that sent texts come back as events), and checks every
-// event line written: fields in escaped form, one line per event. Also checks that escaping
-// any text and reading it back as a command's text gives the text again.
+// datagram sent back to the copy (so that sent texts come back as events) and a history
+// store in a temporary folder (so that `history` answers), and checks every event line
+// written: fields in escaped form, one line per event. Also checks that escaping any text
+// and reading it back as a command's text gives the text again.
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string_view>
 
 #include "../unit/fakes.h"
 #include "core/tollix_app.h"
+#include "history/history_store.h"
 #include "terminal_output.h"
 #include "terminal_peer.h"
 
@@ -21,7 +27,8 @@ namespace {
 // \n, \t and \\: a TAB or a line break of a field's own never gets out unescaped.
 void CheckEvent(std::string_view line) {
     const std::map<std::string_view, std::size_t> fields{{"contact", 7}, {"text", 5},  {"alert", 2},
-                                                         {"state", 3},   {"stats", 2}, {"end", 1}};
+                                                         {"state", 3},   {"stats", 2}, {"end", 1},
+                                                         {"history", 6}};
     const auto kind = fields.find(line.substr(0, line.find('\t')));
     if (kind == fields.end() ||
         static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1 != kind->second) {
@@ -36,6 +43,29 @@ void CheckEvent(std::string_view line) {
             std::abort();
         }
     }
+}
+
+// One store for the whole run, as a long-running peer has: the texts of every input pile
+// up in it. It is made after Qt's table of SQL connections, so that it is closed (and its
+// thread stopped) before that table goes at exit.
+struct FuzzHistory {
+    QTemporaryDir dir;
+    std::optional<tollix::HistoryStore> store;
+
+    FuzzHistory() {
+        QSqlDatabase::connectionNames();
+        store.emplace(dir.path());
+        store->Open();
+    }
+};
+
+tollix::HistoryStore& History() {
+    static int argc = 1;
+    static char name[] = "cli-command-fuzzer";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+    static FuzzHistory history;
+    return *history.store;
 }
 
 }  // namespace
@@ -60,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         app.Contacts().SetRefusalLog(nullptr);
         TerminalOutput out(events, errors);
         TerminalPeer peer(app, out);
+        peer.SetHistory(&History());
         app.SetConnected(true);
         app.HandleDatagram(testing::Envelope(MSGTYPE_ONLINE, 1), "10.0.0.9", 2030, true);
 
@@ -77,6 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    true);
             }
         }
+        History().Flush();  // the lines of the texts still on their way
         app.SetConnected(false);
     }
     std::fclose(errors);

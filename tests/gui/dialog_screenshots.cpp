@@ -1,4 +1,4 @@
-// Shows the settings sheet's two pages, the about box and the file transfer dialog, puts
+// Shows the settings sheet's three pages, the about box and the file transfer dialog, puts
 // pictures of them side by side into one PNG and lists every control whose text does
 // not fit. Run under an X server by scripts/screenshot-dialogs.sh; exit status 1 when
 // something is cut off.
@@ -71,6 +71,8 @@ int main(int argc, char** argv) {
         shots.push_back(Take("General", open));
         open->SetActivePage(1);
         shots.push_back(Take("Networking", open));
+        open->SetActivePage(2);
+        shots.push_back(Take("History", open));
         open->reject();
     });
     OnSettings(h.app, store, nullptr, nullptr, open);

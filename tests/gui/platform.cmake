@@ -6,3 +6,8 @@ tollix_add_test(test_platform
     SOURCES gui/test_platform.cpp
     LIBRARIES tollix_platform tollix_core)
 add_dependencies(test_platform single_instance_probe)
+# Desktop notifications, against a notification service of the test's own on a private
+# session bus (dbus-daemon).
+tollix_add_test(test_notifications
+    SOURCES gui/test_notifications.cpp gui/fake_notifications.h
+    LIBRARIES tollix_platform)

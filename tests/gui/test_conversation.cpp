@@ -1,11 +1,14 @@
 // The conversation window under the offscreen platform, with the core on fake channels:
 // what a typed text becomes on the wire, the send key, the hints, the history entries,
-// the split, links, and the input kept after a failed send.
+// the split, links, the input kept after a failed send, and the stored history on a real
+// file: earlier entries, paging and search.
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QToolButton>
@@ -14,12 +17,14 @@
 #include <memory>
 
 #include "core_harness.h"
+#include "history/history_store.h"
 #include "protocol/body_keys.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/link_detection.h"
 #include "ui/conversation/link_opener.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/conversation/msg_view.h"
+#include "ui/conversation/search_bar.h"
 #include "ui/conversation/splitter.h"
 
 using namespace tollix;
@@ -77,6 +82,35 @@ double Contrast(const QColor& a, const QColor& b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// Stores `count` texts of Bob's, one a minute, every third sent by the user; those whose
+// number is in `tomorrow` hold that word. Another contact's texts lie in between.
+void StoreBobsTexts(HistoryStore& store, int count, const QList<int>& tomorrow = {}) {
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    for (int n = 0; n < count; ++n) {
+        const bool out = n % 3 == 2;
+        const QString text =
+            QString("text %1 %2").arg(n).arg(tomorrow.contains(n) ? "tomorrow" : "today");
+        store.Add({0, start.addSecs(60 * n), out, "10.0.0.9", out ? "Ann" : "Bob",
+                   out ? "Lee" : "Brown", "Ops", text},
+                  nullptr, {});
+        store.Add({0, start.addSecs(60 * n), false, "10.0.0.8", "Cid", "", "Ops", "tomorrow"},
+                  nullptr, {});
+    }
+    store.Flush();
+}
+
+// The number of the first stored text the history shows, read from its line.
+int FirstTextShown(const QTextDocument& history) {
+    const QString first = history.begin().text();
+    return first.section(' ', -2, -2).toInt();
+}
+
+// The text of the block at the top of a pane's view (the top pixel row may be the last
+// of the block before it).
+QString TopLine(QTextEdit& pane) {
+    return pane.cursorForPosition(QPoint(0, 1)).block().text();
+}
+
 // A dark desktop theme: dark windows and fields with light text, tool tips left light.
 QPalette DarkPalette() {
     QPalette dark(QColor(53, 53, 53));  // buttons and windows
@@ -96,6 +130,8 @@ class ConversationTest : public QObject {
 
 private:
     std::unique_ptr<CoreHarness> core_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<HistoryStore> store_;
     Contact bob_;
     QPointer<CMsgFrame> frame_;
     std::vector<QUrl> opened_;
@@ -129,7 +165,18 @@ private slots:
     void cleanup() {
         delete frame_;
         ReplaceLinkOpener({});
+        store_.reset();
+        dir_.reset();
         core_.reset();
+    }
+
+    HistoryStore& Store() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        store_ = std::make_unique<HistoryStore>(dir_->path());
+        if (!store_->Open()) {
+            qWarning("history store not opened");
+        }
+        return *store_;
     }
 
     void typedTextIsTrimmedAndMadeSafe_data() {
@@ -423,6 +470,109 @@ private slots:
         QVERIFY(Input().toPlainText().isEmpty());
     }
 
+    // The last 200 stored entries above the live ones, with date and time, then the
+    // separator; scrolling to the top brings 200 more each time, the view staying put.
+    void storedEntriesAboveTheLiveOnesAndPaging() {
+        HistoryStore& store = Store();
+        StoreBobsTexts(store, 450);
+        CMsgFrame& frame = Open();
+        frame.ShowEarlierEntries(&store);
+        CDialogView& history = *frame.HistoryView();
+        const QTextDocument& document = *history.document();
+        QCOMPARE(FirstTextShown(document), 250);
+        const QString received = QString(CDialogView::kReceivedMark);
+        const QString sent = QString(CDialogView::kSentMark);
+        const QDateTime last = QDateTime::fromSecsSinceEpoch(1'700'000'000 + 60 * 449, Qt::UTC);
+        QVERIFY(document.toPlainText().endsWith(sent + " " +
+                                                last.toLocalTime().toString("yyyy-MM-dd HH:mm") +
+                                                " Ann Lee: text 449 today\nEarlier messages\n"));
+        const QList<HistoryEntry> newest = store.Last("10.0.0.9", 1);
+        QTRY_COMPARE(history.verticalScrollBar()->value(), history.verticalScrollBar()->maximum());
+
+        // A live text already among the stored ones is not shown twice; later ones are,
+        // in the live format.
+        frame.AppendMessage("text 449 today", true, newest.first().id);
+        frame.AppendMessage("now", false, newest.first().id + 1);
+        frame.AppendMessage("unstored", false, 0);
+        QVERIFY(document.toPlainText().endsWith("Earlier messages\n" + received +
+                                                " Bob Brown: now\n" + received +
+                                                " Bob Brown: unstored\n"));
+        // In the colours of their direction, the separator in neither.
+        const QList<QColor> colours = Colours(document);
+        QCOMPARE(colours.first(), QColor(0, 0, 255));
+        QCOMPARE(colours.at(1), QColor(0, 0, 153));
+        const auto separator = document.toPlainText().indexOf("Earlier");
+        QVERIFY(colours.at(separator - 200) != QColor(0, 0, 153));
+
+        history.verticalScrollBar()->setValue(0);
+        QCOMPARE(FirstTextShown(document), 50);
+        QCOMPARE(TopLine(history), document.findBlockByNumber(200).text());
+        history.verticalScrollBar()->setValue(0);
+        QCOMPARE(FirstTextShown(document), 0);
+        history.verticalScrollBar()->setValue(10);
+        history.verticalScrollBar()->setValue(0);
+        QCOMPARE(document.blockCount(), 450 + 1 + 2 + 1);  // the separator, two live ones
+    }
+
+    // Ctrl+F opens the search; Enter finds the newest hit, then older ones, Shift+Enter
+    // newer ones, across the pages not loaded yet; Escape ends it.
+    void searchMovesBetweenHits() {
+        HistoryStore& store = Store();
+        StoreBobsTexts(store, 450, {3, 260, 440});
+        CMsgFrame& frame = Open();
+        frame.ShowEarlierEntries(&store);
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        SearchBar& bar = *frame.Search();
+        QVERIFY(!bar.isVisible());
+        QTest::keyClick(&Input(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar.isVisible());
+        QTRY_VERIFY(bar.Field()->hasFocus());
+
+        CDialogView& history = *frame.HistoryView();
+        const auto current = [&history] {
+            // The current hit is drawn in the highlight's colours and is in view.
+            for (const QTextEdit::ExtraSelection& mark : history.extraSelections()) {
+                if (mark.format.background() == history.palette().highlight()) {
+                    const QRect place = history.cursorRect(mark.cursor);
+                    return history.viewport()->rect().intersects(place)
+                               ? mark.cursor.selectedText().section(' ', -2, -2)
+                               : QString("out of view");
+                }
+            }
+            return QString();
+        };
+        QTest::keyClicks(bar.Field(), "TOMOR");
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        QCOMPARE(bar.Result(), "1 of 3");
+        QCOMPARE(current(), "440");
+        QCOMPARE(history.extraSelections().size(), 2);  // the oldest is not loaded yet
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        QCOMPARE(bar.Result(), "2 of 3");
+        QCOMPARE(current(), "260");
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        QCOMPARE(bar.Result(), "3 of 3");
+        QCOMPARE(current(), "3");
+        QCOMPARE(FirstTextShown(*history.document()), 3);  // loaded from the hit on
+        QTest::keyClick(bar.Field(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(current(), "260");
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        QTest::keyClick(bar.Field(), Qt::Key_Return);  // past the oldest: the newest again
+        QCOMPARE(current(), "440");
+
+        bar.Field()->setText("yesterday");
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        QCOMPARE(bar.Result(), "Not found");
+        QVERIFY(history.extraSelections().isEmpty());
+        bar.Field()->setText("today");
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        QCOMPARE(bar.Result(), "1 of 447");
+        QTest::keyClick(bar.Field(), Qt::Key_Escape);
+        QVERIFY(!bar.isVisible());
+        QVERIFY(history.extraSelections().isEmpty());
+        QTRY_VERIFY(Input().hasFocus());
+    }
+
     // On a dark theme the history keeps blue for received and green for sent text, and
     // both, like the hint, stand out from what they are drawn on by at least 4.5:1.
     void readableOnADarkTheme() {
@@ -457,7 +607,8 @@ private slots:
     }
 
     // Not a check: with TOLLIX_SCREENSHOT=FILE.png it saves a picture of a conversation,
-    // on a dark theme when TOLLIX_SCREENSHOT_THEME is "dark".
+    // on a dark theme when TOLLIX_SCREENSHOT_THEME is "dark", with earlier messages and
+    // the search field when TOLLIX_SCREENSHOT_HISTORY is "1".
     void screenshot() {
         const QString path = qEnvironmentVariable("TOLLIX_SCREENSHOT");
         if (path.isEmpty()) {
@@ -469,10 +620,32 @@ private slots:
         }
         CMsgFrame& frame = Open();
         frame.resize(420, 330);
+        const bool history = qEnvironmentVariable("TOLLIX_SCREENSHOT_HISTORY") == "1";
+        if (history) {
+            HistoryStore& store = Store();
+            const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
+            const auto add = [&](int minute, bool out, const QString& text) {
+                store.Add({0, yesterday.addSecs(60 * minute), out, "10.0.0.9", out ? "Ann" : "Bob",
+                           out ? "Lee" : "Brown", "Ops", text},
+                          nullptr, {});
+            };
+            add(0, false, "Are we still on for the review tomorrow?");
+            add(2, true, "Yes, at 10 in room 2.");
+            add(3, false, "Fine, I will write the minutes.");
+            store.Flush();
+            frame.ShowEarlierEntries(&store);
+        }
         frame.AppendMessage("Hello Ann,\nthe minutes are at http://intranet.example/minutes",
                             false);
         frame.AppendMessage("Thanks Bob!\nI will read them after lunch.", true);
         QTest::keyClicks(&Input(), "See you at 3");
+        if (history) {
+            frame.resize(420, 400);
+            frame.ShowSearch();
+            QTest::keyClicks(frame.Search()->Field(), "minutes");
+            QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
+            QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
+        }
         QTest::qWait(400);
         const QPixmap picture = frame.screen()->grabWindow(frame.winId());
         QVERIFY(!picture.isNull() && picture.save(path));

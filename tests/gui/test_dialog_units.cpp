@@ -9,6 +9,8 @@
 #include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/settings/property_general.h"
 #include "ui/settings/property_general_table.h"
+#include "ui/settings/property_history.h"
+#include "ui/settings/property_history_table.h"
 #include "ui/settings/property_networking.h"
 #include "ui/settings/property_networking_table.h"
 
@@ -22,7 +24,8 @@ namespace {
 void CheckPlacement(const CPropertyPage& page, std::span<const dialog::ControlRow> table) {
     const dialog::DialogUnits units(page.font());
     for (const dialog::ControlRow& row : table) {
-        if (row.id == dialog::kNoId || row.kind == dialog::Kind::UpDown || row.id == 1033) {
+        if (row.id == dialog::kNoId || row.kind == dialog::Kind::UpDown || row.id == 1033 ||
+            row.id == history_table::kDays) {
             continue;  // the up-down control moves onto its edit's right edge
         }
         const QRect expected = units.ToPixels(row.x, row.y, row.width, row.height);
@@ -72,13 +75,16 @@ private slots:
         CPropertyNetworking networking(h.app);
         networking.Activate();
         CheckPlacement(networking, networking_table::kControls);
+        CPropertyHistory history({});
+        history.Activate();
+        CheckPlacement(history, history_table::kControls);
         CAboutDlg about(h.app);
         auto* transfer = new CFileTransferDlg(nullptr);
         Contact contact;
         contact.firstName = "Bob";
         transfer->BindContact(contact);
         for (QWidget* dialog :
-             std::initializer_list<QWidget*>{&general, &networking, &about, transfer}) {
+             std::initializer_list<QWidget*>{&general, &networking, &history, &about, transfer}) {
             dialog->show();
             const QStringList clipped = FindClippedControls(dialog);
             QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u'\n')));

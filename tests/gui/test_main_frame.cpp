@@ -1,7 +1,9 @@
 // The desktop program's main window under the offscreen platform, with the core on fake
 // channels: start-up order, placement, tray icon rules, the status bar, the Connect
 // button, the contact tree, the keyboard focus, boxes that block only their owner and
-// windows closed under their own boxes, and the shutdown order (also on SIGTERM).
+// windows closed under their own boxes, the shutdown order (also on SIGTERM), and the
+// texts on their way into the conversations: stored, at most 10 windows a minute, unread
+// marks, notifications (to a service on a private bus), and a history that fails.
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -17,10 +19,14 @@
 #include <csignal>
 
 #include "../unit/core_harness.h"
+#include "fake_notifications.h"
+#include "history/history_store.h"
+#include "platform/desktop_notifications.h"
 #include "test_dialog_support.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/conversation/msg_view.h"
+#include "ui/conversation/search_bar.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/mainframe/desktop_app.h"
 #include "ui/mainframe/main_frame.h"
@@ -41,9 +47,14 @@ struct Desktop {
     SettingsStore store{dir.path()};
     Autostart autostart{dir.path()};
     SingleInstance instance{"tollix-test", dir.path()};
-    DesktopApp desktop{core.app, store, autostart, instance};
+    HistoryStore history{dir.path()};
+    DesktopNotifications notifications;
+    DesktopApp desktop{core.app, store, autostart, instance, history, notifications};
 
-    explicit Desktop(const QString& settings = {}) {
+    // Without a bus of the test's own, the notifications go nowhere.
+    explicit Desktop(const QString& settings = {},
+                     const QDBusConnection& bus = QDBusConnection(QStringLiteral("none")))
+        : notifications(bus) {
         if (!settings.isEmpty()) {
             QDir().mkpath(dir.path() + "/Quardell");
             QFile file(store.FilePath());
@@ -67,6 +78,24 @@ void RequestCommitData() {
 void FromPeer(CoreHarness& core, const std::string& address, int type, std::int32_t id,
               const std::string& first, const std::string& group = "Ops") {
     core.FromGroup(Envelope(type, id, first, "", group), address);
+}
+
+// A text from the peer P<n> at 10.0.1.<n> to this copy (10.0.0.5).
+void TextFrom(CoreHarness& core, int peer, std::int32_t id, const std::string& text) {
+    core.FromGroup(Envelope(MSGTYPE_TEXT, id, "P" + std::to_string(peer), "", "Ops",
+                            "TO=10.0.0.5|TEXT=" + text),
+                   "10.0.1." + std::to_string(peer));
+}
+
+CMsgFrame* WindowOf(CoreHarness& core, int peer) {
+    const Contact* contact = core.app.Contacts().FindContact("10.0.1." + std::to_string(peer));
+    return contact != nullptr ? qobject_cast<CMsgFrame*>(contact->conversation.data()) : nullptr;
+}
+
+// The contact's item in the tree the main window shows.
+QModelIndex TreeItem(CMainFrame& frame, const std::string& address) {
+    ContactList& contacts = frame.Unread().Contacts();
+    return frame.Unread().mapFromSource(contacts.IndexOf(*contacts.FindContact(address)));
 }
 
 }  // namespace
@@ -263,6 +292,11 @@ private slots:
         }();
         QCOMPARE(menu,
                  QStringList({"Send message", "Send file", "-", "View history", "Contact info"}));
+        // "View history" opens the conversation with its search field.
+        view.setCurrentIndex(model.index(1, 0, ops));
+        view.ContactMenu()->actions().at(3)->trigger();
+        const auto* window = qobject_cast<CMsgFrame*>(bob->conversation.data());
+        QVERIFY(window != nullptr && window->Search()->isVisible());
     }
 
     void oneWindowPerContactClosedWhenTheContactLeaves() {
@@ -276,12 +310,12 @@ private slots:
         };
         text(1, "first");
         Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
+        QTRY_VERIFY(bob->conversation != nullptr);  // once the text is stored
         QPointer<CMsgFrame> window = qobject_cast<CMsgFrame*>(bob->conversation.data());
-        QVERIFY(window != nullptr);
         QVERIFY(window->isMinimized());  // opened in the background
         text(2, "second");
+        QTRY_VERIFY(window->HistoryView()->toPlainText().contains("Bob Brown: second"));
         QCOMPARE(bob->conversation.data(), window.data());
-        QVERIFY(window->HistoryView()->toPlainText().contains("Bob Brown: second"));
         frame.OpenConversation(bob, false);
         QCOMPARE(bob->conversation.data(), window.data());
         QTRY_COMPARE(QApplication::focusWidget(), window->InputView());
@@ -434,6 +468,131 @@ private slots:
         QVERIFY(!ownerTookKey);
         if (frame.isVisible()) {
             QVERIFY(down());  // and takes keys again once the box has gone
+        }
+    }
+
+    // Texts open at most 10 windows a minute by themselves. Beyond that they are stored
+    // unread: in bold with the count in the tree, "N unread" in the tray tip, under one
+    // shared notification whose action opens the conversation, which shows them and
+    // clears the mark. A window that is active raises no notification.
+    void textsBeyondTenWindowsAMinuteWaitUnread() {
+        PrivateBus bus;
+        if (bus.Address().isEmpty()) {
+            QSKIP("dbus-daemon cannot be started here");
+        }
+        FakeNotificationService service;
+        QVERIFY(service.Register(bus.Address()));
+        Desktop copy("connect%20on%20startup=0\n", bus.Connect("program"));
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        for (int peer = 1; peer <= 12; ++peer) {
+            TextFrom(copy.core, peer, peer, "hello");
+        }
+        TextFrom(copy.core, 11, 100, "again");
+        QTRY_COMPARE(frame.Unread().Total(), 3);
+        for (int peer = 1; peer <= 12; ++peer) {
+            QCOMPARE(WindowOf(copy.core, peer) != nullptr, peer <= 10);
+        }
+        QVERIFY(WindowOf(copy.core, 1)->isMinimized());
+        QCOMPARE(frame.Tray().Tip(), "Tollix - offline\n3 unread");
+        const QModelIndex p11 = TreeItem(frame, "10.0.1.11");
+        QCOMPARE(p11.data().toString(), "P11 (2)");
+        QVERIFY(p11.data(UnreadContactsModel::BoldRole).toBool());
+        QVERIFY(!TreeItem(frame, "10.0.1.1").data(UnreadContactsModel::BoldRole).toBool());
+        const QHash<QString, int> stored{{"10.0.1.11", 2}, {"10.0.1.12", 1}};
+        QCOMPARE(copy.history.UnreadCounts(), stored);
+
+        // One notification per window, then one for all the unread texts, replaced by
+        // the newest.
+        QTRY_COMPARE(service.calls.size(), 12);
+        QCOMPARE(service.calls[0].summary, "P1");
+        QCOMPARE(service.calls[10].summary, "P11");
+        QCOMPARE(service.calls[11].replaces, 11u);
+        QCOMPARE(service.calls[11].body, "again");
+
+        emit service.ActionInvoked(11, "default");
+        QTRY_VERIFY(WindowOf(copy.core, 11) != nullptr);
+        CMsgFrame& window = *WindowOf(copy.core, 11);
+        const QString shown = window.HistoryView()->toPlainText();
+        QVERIFY2(shown.contains(" P11: hello\n") && shown.contains(" P11: again\nEarlier messages"),
+                 qPrintable(shown));
+        QCOMPARE(frame.Unread().Count("10.0.1.11"), 0);
+        QCOMPARE(p11.data().toString(), "P11");
+        QCOMPARE(frame.Tray().Tip(), "Tollix - offline\n1 unread");
+        QCOMPARE(copy.history.UnreadCounts(), (QHash<QString, int>{{"10.0.1.12", 1}}));
+
+        // In the active window a text needs no notification; this copy's own, heard back,
+        // is stored as sent, with the user's names.
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        TextFrom(copy.core, 11, 101, "while you look");
+        copy.core.FromGroup(
+            Envelope(MSGTYPE_TEXT, 102, "Ann", "Lee", "Ops", "TO=10.0.1.11|TEXT=reply"),
+            "10.0.0.5");
+        QTRY_VERIFY(window.HistoryView()->toPlainText().endsWith(
+            " P11: while you look\n" + QString(CDialogView::kSentMark) + " unknown user: reply\n"));
+        const QList<HistoryEntry> last = copy.history.Last("10.0.1.11", 1);
+        QVERIFY(last.first().outgoing);
+        QCOMPARE(last.first().firstName, "unknown");
+        QTest::qWait(50);
+        QCOMPARE(service.calls.size(), 12);
+
+        // A minute later texts open windows again.
+        TextFrom(copy.core, 13, 103, "later");
+        QTRY_COMPARE(frame.Unread().Total(), 2);
+        copy.core.clock.now += 61;
+        TextFrom(copy.core, 14, 104, "a minute on");
+        QTRY_VERIFY(WindowOf(copy.core, 14) != nullptr);
+    }
+
+    // Unread marks come back with the program; a history that cannot be kept (or is not
+    // to be kept) stores nothing, and its unread texts wait in memory instead.
+    void historyAtStartUp_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<bool>("blocked");  // a file where the history's folder belongs
+        QTest::addColumn<QString>("alert");
+        QTest::newRow("kept") << "" << false << "";
+        QTest::newRow("off") << "keep%20history=0\n" << false << "";
+        QTest::newRow("cannot be kept") << "" << true << "History is not available: ";
+    }
+    void historyAtStartUp() {
+        QFETCH(QString, settings);
+        QFETCH(bool, blocked);
+        QFETCH(QString, alert);
+        Desktop copy("connect%20on%20startup=0\n" + settings);
+        const QString folder = copy.dir.path() + "/Quardell/Tollix";
+        if (blocked) {
+            QFile(folder).open(QIODevice::WriteOnly);
+        } else if (settings.isEmpty()) {
+            QVERIFY(copy.history.Open());  // a mark left by an earlier run
+            copy.history.Add({0, {}, false, "10.0.1.99", "P99", "", "Ops", "earlier", true},
+                             nullptr, {});
+            copy.history.Close();
+        }
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        QTRY_COMPARE(copy.boxes.Texts().size(), alert.isEmpty() ? 0 : 1);
+        if (!alert.isEmpty()) {
+            QVERIFY2(copy.boxes.Texts().front().startsWith(alert),
+                     qPrintable(copy.boxes.Texts().front()));
+        }
+        const bool kept = settings.isEmpty() && !blocked;
+        QCOMPARE(frame.Unread().Count("10.0.1.99"), kept ? 1 : 0);
+
+        for (int peer = 1; peer <= 11; ++peer) {
+            TextFrom(copy.core, peer, peer, "hello " + std::to_string(peer));
+        }
+        QTRY_COMPARE(frame.Unread().Count("10.0.1.11"), 1);
+        QVERIFY(WindowOf(copy.core, 10) != nullptr);
+        QVERIFY(WindowOf(copy.core, 1)->HistoryView()->toPlainText().contains("P1: hello 1"));
+        frame.OpenConversation(copy.core.app.Contacts().FindContact("10.0.1.11"), false);
+        QVERIFY(WindowOf(copy.core, 11)
+                    ->HistoryView()
+                    ->toPlainText()
+                    .contains(" P11: hello 11\nEarlier messages\n"));
+        QCOMPARE(frame.Unread().Total(), kept ? 1 : 0);
+        QCOMPARE(copy.history.IsOpen(), kept);
+        if (!settings.isEmpty()) {
+            QVERIFY(!QFile::exists(copy.history.FilePath()));  // off: not even made
         }
     }
 

@@ -1,6 +1,6 @@
 // The settings sheet as the Settings command runs it: what OK and Cancel copy, the text
-// limits and the integer check, the tunnel list's Add and Remove and its order, and a
-// page that was never opened.
+// limits and the integer check, the tunnel list's Add and Remove and its order, a page
+// that was never opened, and the History page.
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -54,6 +54,7 @@ private:
     QTemporaryDir dir_;
     std::unique_ptr<CoreHarness> h_;
     std::vector<bool> autostart_;
+    int cleared_ = 0;
     QPointer<CSettingsSheet> open_;
 
     SettingsStore Store() const { return SettingsStore(dir_.path()); }
@@ -72,7 +73,8 @@ private:
             }
         });
         const bool accepted = OnSettings(
-            h_->app, Store(), [this](bool on) { autostart_.push_back(on); }, nullptr, open_);
+            h_->app, Store(), [this](bool on) { autostart_.push_back(on); }, nullptr, open_,
+            [this] { return ++cleared_ > 0; });
         [&] {
             QVERIFY(acted);
             QVERIFY(!open_);
@@ -85,6 +87,7 @@ private slots:
         QFile::remove(Store().FilePath());
         h_ = std::make_unique<CoreHarness>();
         autostart_.clear();
+        cleared_ = 0;
         h_->multicast.localAddresses = {"192.168.7.1", "10.0.0.5"};
     }
 
@@ -93,7 +96,7 @@ private slots:
         Settings().startWithWindows = 0;
         const bool accepted = Run([](CSettingsSheet& sheet) {
             QCOMPARE(sheet.windowTitle(), "Settings");
-            QCOMPARE(sheet.PageCount(), 2);
+            QCOMPARE(sheet.PageCount(), 3);
             QCOMPARE(sheet.Tabs()->tabText(0), "General");
             QCOMPARE(sheet.Tabs()->currentIndex(), 0);
             Control<QLineEdit>(sheet, 0, 1002)->setText(" Zed ");  // blanks are kept
@@ -296,6 +299,56 @@ private slots:
         });
         QVERIFY(accepted);
         QCOMPARE(Settings().tunnels.size(), AppSettings::kMaxTunnels);
+    }
+
+    // The History page: its switches and days as stored, the integer check, and "Clear
+    // history..." at once after confirming, whatever ends the sheet.
+    void historyPage_data() {
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("OK") << "30" << true;
+        QTest::newRow("not a number, then Cancel") << "a month" << false;
+    }
+    void historyPage() {
+        QFETCH(QString, days);
+        QFETCH(bool, ok);
+        BoxAnswerer answerer(QMessageBox::No);
+        const bool accepted = Run([&](CSettingsSheet& sheet) {
+            QCOMPARE(sheet.Tabs()->tabText(2), "History");
+            QVERIFY(sheet.SetActivePage(2));
+            auto* keep = Control<QCheckBox>(sheet, 2, 1041);
+            auto* edit = Control<QLineEdit>(sheet, 2, 1042);
+            auto* notify = Control<QCheckBox>(sheet, 2, 1044);
+            QCOMPARE(keep->text(), "Keep history");
+            QVERIFY(keep->isChecked() && notify->isChecked());
+            QCOMPARE(edit->text(), "0");
+            QCOMPARE(Control<UpDownControl>(sheet, 2, 1043)->Buddy(), edit);
+            keep->click();
+            notify->click();
+            edit->setText(days);
+            auto* clear = Control<QPushButton>(sheet, 2, 1045);
+            QCOMPARE(clear->text(), "Clear history...");
+            clear->click();  // No
+            QCOMPARE(cleared_, 0);
+            answerer.SetAnswer(QMessageBox::Yes);
+            clear->click();
+            QCOMPARE(cleared_, 1);
+            QCOMPARE(answerer.boxes.front().caption, "Confirmation");
+            sheet.accept();
+            if (!ok) {
+                QVERIFY(sheet.isVisible());
+                QCOMPARE(answerer.boxes.back().text, "Please enter an integer.");
+                sheet.reject();
+            }
+        });
+        QCOMPARE(accepted, ok);
+        QCOMPARE(cleared_, 1);
+        AppSettings saved;
+        saved.LoadSettings(Store());
+        QCOMPARE(Settings().keepHistory, ok ? 0 : 1);
+        QCOMPARE(saved.keepHistory, ok ? 0 : 1);
+        QCOMPARE(saved.historyDays, ok ? 30 : 0);
+        QCOMPARE(saved.showNotifications, ok ? 0 : 1);
     }
 
     void spinStepsWithinItsRange() {

@@ -146,6 +146,7 @@ private slots:
         QCOMPARE(TrayTipText(false, 3), "Tollix - offline");
         QCOMPARE(TrayTipText(true, 0), "Tollix - online (no contacts)");
         QCOMPARE(TrayTipText(true, 2), "Tollix - online (2 contacts)");
+        QCOMPARE(TrayTipText(false, 0, 7), "Tollix - offline\n7 unread");
 
         AppSettings settings;  // "unknown" "user"
         QVERIFY(!IsRealNameSet(settings));

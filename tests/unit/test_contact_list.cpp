@@ -7,6 +7,8 @@
 #include <random>
 
 #include "core/contact_list.h"
+#include "core/unread_contacts_model.h"
+#include "core/window_opening_limit.h"
 #include "core_harness.h"
 
 using namespace tollix;
@@ -179,6 +181,83 @@ private slots:
                             "10.2.0.1\n"));
         QVERIFY(logged.contains("not listed: 10.2.0.4 (2 more since the last line)\n"));
         std::fclose(log);
+    }
+
+    // Unread texts as the tree shows them: the count after the name, in bold, kept for
+    // contacts that are not listed until they are back.
+    void unreadMarksInTheTree() {
+        ContactList list;
+        UnreadContactsModel tree(list);
+        QAbstractItemModelTester tester(&tree,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        int changes = 0;
+        connect(&tree, &UnreadContactsModel::unreadChanged, this, [&] { ++changes; });
+        QList<QModelIndex> changed;
+        connect(&tree, &QAbstractItemModel::dataChanged, this,
+                [&](const QModelIndex& first) { changed << first; });
+        list.OnIncomingMessage(From("10.0.0.1", MSGTYPE_ONLINE, "Bob", "", "Ops"));
+        list.OnIncomingMessage(From("10.0.0.2", MSGTYPE_ONLINE, "Cid", "", "Ops"));
+        tree.SetCounts({{"10.0.0.1", 2}, {"10.0.0.9", 4}, {"10.0.0.3", 0}});
+        const QModelIndex ops = tree.index(0, 0);
+        const QModelIndex bob = tree.index(0, 0, ops);
+        QCOMPARE(bob.data().toString(), "Bob (2)");
+        QCOMPARE(bob.data(UnreadContactsModel::UnreadRole).toInt(), 2);
+        QVERIFY(bob.data(UnreadContactsModel::BoldRole).toBool());
+        QVERIFY(ops.data(UnreadContactsModel::BoldRole).toBool());
+        QCOMPARE(ops.data().toString(), "Ops");
+        QVERIFY(!tree.index(1, 0, ops).data(UnreadContactsModel::BoldRole).toBool());
+        QCOMPARE(tree.index(1, 0, ops).data().toString(), "Cid");
+        QCOMPARE(tree.ContactAt(bob), list.FindContact("10.0.0.1"));
+        QCOMPARE(tree.ContactAt(ops), nullptr);
+        QCOMPARE(tree.Total(), 6);
+
+        tree.Add("10.0.0.9");
+        QCOMPARE(tree.Count("10.0.0.9"), 5);
+        list.OnIncomingMessage(From("10.0.0.9", MSGTYPE_ONLINE, "Nia", "", "Ops"));
+        QCOMPARE(Tree(list), "Ops[Bob,Cid,Nia]");
+        QCOMPARE(tree.index(2, 0, ops).data().toString(), "Nia (5)");
+
+        changed.clear();
+        tree.Clear("10.0.0.1");
+        QCOMPARE(changed, QList<QModelIndex>{bob});
+        QCOMPARE(bob.data().toString(), "Bob");
+        QVERIFY(!bob.data(UnreadContactsModel::BoldRole).toBool());
+        QCOMPARE(tree.Total(), 5);
+        tree.Clear("10.0.0.1");  // nothing left to clear
+        QCOMPARE(changes, 3);
+
+        // Bounded: a full table forgets a contact that is not listed, never a listed one.
+        for (int n = 0; n < UnreadContactsModel::kMaxAddresses + 5; ++n) {
+            tree.Add("10.9." + std::to_string(n / 250) + "." + std::to_string(n % 250));
+        }
+        QCOMPARE(tree.Count("10.0.0.9"), 5);  // Nia's, and one each of the newest others
+        QCOMPARE(tree.Total(), static_cast<int>(UnreadContactsModel::kMaxAddresses) - 1 + 5);
+    }
+
+    // At most 10 windows in any 60 seconds; the clock counts whole seconds, so an opening
+    // counts until it is more than 60 seconds old.
+    void windowOpeningsAreLimited() {
+        FakeClock clock;
+        WindowOpeningLimit limit(clock);
+        const auto open = [&](int times) {
+            int opened = 0;
+            for (int i = 0; i < times; ++i) {
+                opened += limit.TryOpen() ? 1 : 0;
+            }
+            return opened;
+        };
+        const std::int64_t start = clock.now;
+        QCOMPARE(open(4), 4);
+        clock.now = start + 30;
+        QCOMPARE(open(8), 6);
+        clock.now = start + 60;
+        QCOMPARE(open(1), 0);
+        clock.now = start + 61;  // the first four have left the window
+        QCOMPARE(open(5), 4);
+        clock.now = start + 91;
+        QCOMPARE(open(10), 6);
+        clock.now = start - 3600;  // set back: the openings "to come" are forgotten
+        QCOMPARE(open(11), 10);
     }
 
     void sortedRowsMatchAReference() {

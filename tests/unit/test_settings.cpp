@@ -36,7 +36,7 @@ QStringList Hosts(const AppSettings& settings) {
 // What an administrator sets for everyone.
 const QString kAdminFile =
     "[settings]\nuser%20group%20name=Sales\nconnect%20on%20startup=0\n"
-    "AWAY%20notification%20timeout=600\n"
+    "AWAY%20notification%20timeout=600\nkeep%20history=0\n"
     "[tunnels]\ntunnel_0%20tunHost=relay\ntunnel_0%20tunId=7\n";
 
 }  // namespace
@@ -74,13 +74,16 @@ private slots:
         QCOMPARE(settings.guiStickMode, 1);
         QCOMPARE(settings.startWithWindows, 1);
         QCOMPARE(settings.awayNotificationTimeout, 300);
+        QCOMPARE(settings.keepHistory, 1);
+        QCOMPARE(settings.historyDays, 0);
+        QCOMPARE(settings.showNotifications, 1);
         QVERIFY(settings.tunnels.empty());
 
         QVERIFY(settings.SaveSettings(Store()));
         QCOMPARE(Store().FilePath(), dir_.path() + "/Quardell/Tollix.conf");
         QSettings saved(Store().FilePath(), QSettings::IniFormat);
         saved.beginGroup("settings");
-        QCOMPARE(saved.childKeys().size(), 12);
+        QCOMPARE(saved.childKeys().size(), 15);
         QCOMPARE(saved.value("start with Windows").toInt(), 1);
         QCOMPARE(saved.value("AWAY notification timeout").toInt(), 300);
         QCOMPARE(saved.value("user group name").toString(), "Other Contacts");
@@ -95,6 +98,8 @@ private slots:
         settings.msgSendKey = 0;
         settings.ignoreLocalInterfaces = 1;
         settings.awayNotificationTimeout = 90;
+        settings.historyDays = 30;
+        settings.showNotifications = 0;
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"far", "net", 17}));
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"", "", 5}));
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"10.1.2.3", "", 18}));
@@ -109,6 +114,8 @@ private slots:
         QCOMPARE(loaded.msgSendKey, 0);
         QCOMPARE(loaded.ignoreLocalInterfaces, 1);
         QCOMPARE(loaded.awayNotificationTimeout, 90);
+        QCOMPARE(loaded.historyDays, 30);
+        QCOMPARE(loaded.showNotifications, 0);
         // The entry without a host is skipped and uses up no number.
         QCOMPARE(Hosts(loaded), QStringList({"far", "10.1.2.3"}));
         QCOMPARE(loaded.tunnels[0]->tunSubnet, "net");
@@ -166,6 +173,7 @@ private slots:
         settings.LoadSettings(Store());
         QCOMPARE(settings.guiStickMode, 1);
         QCOMPARE(settings.msgSendKey, 0);
+        QCOMPARE(settings.keepHistory, 1);  // a file older than the value
     }
 
     void tunnelListIsBounded() {
@@ -186,29 +194,31 @@ private slots:
         QTest::addColumn<int>("connectOnStartup");
         QTest::addColumn<int>("awayTimeout");
         QTest::addColumn<QStringList>("tunnels");
+        QTest::addColumn<int>("keepHistory");
         QTest::newRow("none") << QString() << ""
-                              << "Other Contacts" << 1 << 300 << QStringList();
+                              << "Other Contacts" << 1 << 300 << QStringList() << 1;
         QTest::newRow("administrator's") << kAdminFile << ""
-                                         << "Sales" << 0 << 600 << QStringList({"relay"});
+                                         << "Sales" << 0 << 600 << QStringList({"relay"}) << 0;
         // The example the package installs: inert as shipped, and its sample lines mean
         // what its comments say once the '#' is taken away.
         const QString example = ReadFile(QFINDTESTDATA("../packaging/Tollix.conf"));
         QTest::newRow("example") << example << ""
-                                 << "Other Contacts" << 1 << 300 << QStringList();
+                                 << "Other Contacts" << 1 << 300 << QStringList() << 1;
         QTest::newRow("example taken in")
             << QString(example).replace(
                    QRegularExpression("^#(\\S+=)", QRegularExpression::MultilineOption), "\\1")
             << ""
-            << "Sales" << 1 << 600 << QStringList({"relay.branch.example.org", "192.0.2.17"});
+            << "Sales" << 1 << 600 << QStringList({"relay.branch.example.org", "192.0.2.17"}) << 1;
         QTest::newRow("user's values win")
             << kAdminFile
             << "[settings]\nuser%20group%20name=Ops\nAWAY%20notification%20timeout=x\n"
-            << "Ops" << 0 << 600 << QStringList({"relay"});
+               "keep%20history=1\n"
+            << "Ops" << 0 << 600 << QStringList({"relay"}) << 1;
         QTest::newRow("user's tunnels win")
             << kAdminFile << "[tunnels]\ntunnel_0%20tunHost=own\ntunnel_0%20tunId=8\n"
-            << "Sales" << 0 << 600 << QStringList({"own"});
+            << "Sales" << 0 << 600 << QStringList({"own"}) << 0;
         QTest::newRow("user's tunnels empty") << kAdminFile << "[tunnels]\ntunnel_0%20tunHost=\n"
-                                              << "Sales" << 0 << 600 << QStringList();
+                                              << "Sales" << 0 << 600 << QStringList() << 0;
     }
     void administratorsDefaults() {
         QFETCH(QString, system);
@@ -217,6 +227,7 @@ private slots:
         QFETCH(int, connectOnStartup);
         QFETCH(int, awayTimeout);
         QFETCH(QStringList, tunnels);
+        QFETCH(int, keepHistory);
         if (!system.isNull()) {
             WriteFile(SystemFile("b"), system);
         }
@@ -227,6 +238,7 @@ private slots:
         QCOMPARE(settings.connectOnStartup, connectOnStartup);
         QCOMPARE(settings.awayNotificationTimeout, awayTimeout);
         QCOMPARE(Hosts(settings), tunnels);
+        QCOMPARE(settings.keepHistory, keepHistory);
     }
 
     void administratorsFileIsTheFirstFound() {
@@ -251,7 +263,7 @@ private slots:
         settings.userFirstName = "Ann";
         QVERIFY(settings.SaveSettings(Store()));
         const QStringList everyValue = SavedKeys();  // left out: what the administrator sets
-        QCOMPARE(everyValue.size(), 9);
+        QCOMPARE(everyValue.size(), 11);
         QVERIFY(everyValue.contains("settings/user first name"));
         QVERIFY(!everyValue.contains("settings/user group name"));
         QVERIFY(!everyValue.contains("settings/AWAY notification timeout"));

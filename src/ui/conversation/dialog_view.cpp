@@ -1,12 +1,27 @@
 #include "ui/conversation/dialog_view.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QPalette>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 
 #include "ui/common/readable_colour.h"
 
 namespace tollix {
+
+namespace {
+
+// Texts from other systems may break lines with CR LF or CR alone.
+QString WithLineFeeds(const QString& line) {
+    QString text = line;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+}  // namespace
 
 QColor CDialogView::MarkColour(bool outgoing) const {
     return ReadableOn(outgoing ? QColor(0, 153, 0) : QColor(0, 0, 255), Background());
@@ -33,24 +48,144 @@ CDialogView::CDialogView(QWidget* parent) : CRichEditPane(parent) {
     setPalette(colours);
 }
 
-void CDialogView::AppendDirectionMark(bool outgoing) {
-    QTextCharFormat mark;
-    mark.setForeground(MarkColour(outgoing));
+void CDialogView::AppendEntry(bool outgoing, const QString& line, qint64 id) {
+    AppendAtEnd(outgoing, line, id);
+    ScrollToNewest();
+}
+
+void CDialogView::AppendAtEnd(bool outgoing, const QString& line, qint64 id) {
     // A cursor of its own: the user's caret and selection in the history stay as they are.
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(QString(outgoing ? kSentMark : kReceivedMark), mark);
+    const int first = end.blockNumber();
+    Note(id, first, InsertEntry(end, outgoing, line));
 }
 
-void CDialogView::AppendLine(const QString& line, const QTextCharFormat& format) {
-    // Texts from other systems may break lines with CR LF or CR alone.
-    QString text = line;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
+void CDialogView::ScrollToNewest() {
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+QString CDialogView::StoredLine(const HistoryEntry& entry) {
+    return QStringLiteral(" %1 %2: %3")
+        .arg(entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+             entry.SenderName(), entry.text);
+}
+
+int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line) {
+    // Explicit colours on mark and line, so that neither takes the format of its neighbour.
+    const int first = at.blockNumber();
+    QTextCharFormat mark;
+    mark.setForeground(MarkColour(outgoing));
+    at.insertText(QString(outgoing ? kSentMark : kReceivedMark), mark);
+    QTextCharFormat text;
+    text.setForeground(LineColour(outgoing));
+    at.insertText(WithLineFeeds(line) + u'\n', text);
+    return at.blockNumber() - first;
+}
+
+void CDialogView::AppendStoredEntries(const QList<HistoryEntry>& entries) {
+    for (const HistoryEntry& entry : entries) {
+        AppendAtEnd(entry.outgoing, StoredLine(entry), entry.id);
+    }
+    ScrollToNewest();
+}
+
+void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
+    if (entries.isEmpty()) {
+        return;
+    }
+    // What is at the top of the pane stays there: its block and how far it is scrolled in.
+    QAbstractTextDocumentLayout& layout = *document()->documentLayout();
+    const QTextBlock top = cursorForPosition(QPoint(0, 0)).block();
+    const int topNumber = top.blockNumber();
+    // (The document's margin above the first block is not kept.)
+    const int scrolledIn = std::max(
+        0, verticalScrollBar()->value() - static_cast<int>(layout.blockBoundingRect(top).top()));
+
+    QTextCursor start(document());
+    QList<std::pair<qint64, Place>> placed;
+    for (const HistoryEntry& entry : entries) {
+        const int first = start.blockNumber();
+        placed.append({entry.id, {first, InsertEntry(start, entry.outgoing, StoredLine(entry))}});
+    }
+    const int added = start.blockNumber();
+    base_ += added;
+    for (const auto& [id, place] : placed) {
+        Note(id, place.firstBlock, place.blocks);
+    }
+    const QTextBlock moved = document()->findBlockByNumber(topNumber + added);
+    document()->documentLayout()->documentSize();  // lays the whole text out
+    verticalScrollBar()->setValue(static_cast<int>(layout.blockBoundingRect(moved).top()) +
+                                  scrolledIn);
+}
+
+void CDialogView::AppendSeparator() {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(text + u'\n', format);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    end.setBlockFormat(centred);
+    QTextCharFormat faded;
+    faded.setForeground(palette().color(QPalette::PlaceholderText));
+    end.insertText(QString::fromLatin1(kSeparator), faded);
+    // The live entries below start with the pane's own formats.
+    end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    ScrollToNewest();
+}
+
+void CDialogView::Note(qint64 id, int firstBlock, int blocks) {
+    if (id > 0) {
+        places_.insert(id, {firstBlock - base_, blocks});
+    }
+}
+
+QTextCursor CDialogView::EntryCursor(qint64 id) const {
+    const auto place = places_.constFind(id);
+    if (place == places_.cend()) {
+        return {};
+    }
+    const QTextBlock first = document()->findBlockByNumber(place->firstBlock + base_);
+    const QTextBlock last =
+        document()->findBlockByNumber(place->firstBlock + base_ + place->blocks - 1);
+    QTextCursor entry(document());
+    entry.setPosition(first.position());
+    entry.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+    return entry;
+}
+
+void CDialogView::HighlightEntries(const QList<qint64>& ids, qint64 current) {
+    const QColor strong = palette().color(QPalette::Highlight);
+    QColor light = strong;
+    light.setAlpha(80);
+    QList<ExtraSelection> marks;
+    for (qint64 id : ids) {
+        const QTextCursor entry = EntryCursor(id);
+        if (entry.isNull()) {
+            continue;
+        }
+        ExtraSelection mark;
+        mark.cursor = entry;
+        if (id == current) {
+            mark.format.setBackground(strong);
+            mark.format.setForeground(palette().color(QPalette::HighlightedText));
+        } else {
+            mark.format.setBackground(light);
+        }
+        marks.append(mark);
+    }
+    setExtraSelections(marks);
+}
+
+void CDialogView::ScrollToEntry(qint64 id) {
+    const QTextCursor entry = EntryCursor(id);
+    if (entry.isNull()) {
+        return;
+    }
+    document()->documentLayout()->documentSize();
+    const QRectF place =
+        document()->documentLayout()->blockBoundingRect(document()->findBlock(entry.anchor()));
+    // A little of the entry before it shows too.
+    verticalScrollBar()->setValue(static_cast<int>(place.top()) - viewport()->height() / 4);
 }
 
 }  // namespace tollix

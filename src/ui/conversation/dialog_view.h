@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
+#include <QList>
 #include <QSize>
 #include <QString>
-#include <QTextCharFormat>
+#include <QTextCursor>
 
+#include "history/history_entry.h"
 #include "ui/conversation/rich_edit_pane.h"
 
 namespace tollix {
@@ -12,13 +15,17 @@ namespace tollix {
 // The history pane of a conversation: read-only, one coloured entry per message, oldest
 // first. An entry is a direction mark followed by the line " Name: text" and one line
 // break; line breaks inside the text start new lines within the entry, in its colour.
-// Nothing else is ever written into it.
+//
+// Above the entries of this session it may show stored ones, in the same colours and
+// marks with their date and time, and below those a separator line "Earlier messages".
+// Entries with a history id can be found again, highlighted and scrolled to.
 class CDialogView : public CRichEditPane {
     Q_OBJECT
 
 public:
     static constexpr QChar kReceivedMark = QChar(0x25C4);  // black left-pointing pointer
     static constexpr QChar kSentMark = QChar(0x25BA);      // black right-pointing pointer
+    static constexpr const char* kSeparator = "Earlier messages";
 
     // Blue for received, green for sent; lighter variants where the theme makes the
     // history dark, so that they stay readable on it.
@@ -27,17 +34,45 @@ public:
 
     explicit CDialogView(QWidget* parent = nullptr);
 
-    // The mark of a sent or received message, in its colour, at the end of the text.
-    void AppendDirectionMark(bool outgoing);
-    // `line` in `format` at the end of the text, then one line break; the newest text is
-    // scrolled into view.
-    void AppendLine(const QString& line, const QTextCharFormat& format);
+    // A live entry at the end: the mark, then `line` and one line break in the entry's
+    // colour; `id` (when not 0) finds it again. The newest text is scrolled into view.
+    void AppendEntry(bool outgoing, const QString& line, qint64 id);
+
+    // Stored entries, oldest first: at the end (before the separator), or before all
+    // others (an earlier page), keeping in view what was in view.
+    void AppendStoredEntries(const QList<HistoryEntry>& entries);
+    void PrependStoredEntries(const QList<HistoryEntry>& entries);
+    void AppendSeparator();
+    // The line of a stored entry: " YYYY-MM-DD HH:MM Name: text", in local time.
+    static QString StoredLine(const HistoryEntry& entry);
+
+    bool HasEntry(qint64 id) const { return places_.contains(id); }
+    // Marks the entries in the colours of a selection: `current` strongly, the others
+    // lightly; an empty list takes the marks away.
+    void HighlightEntries(const QList<qint64>& ids, qint64 current);
+    void ScrollToEntry(qint64 id);
 
     // The history's first share of the window: 83 pixels high.
     QSize sizeHint() const override { return {350, 83}; }
 
 private:
+    // Where an entry lies: its first block, counted from base_, and how many it spans.
+    struct Place {
+        int firstBlock = 0;
+        int blocks = 0;
+    };
+
     QColor Background() const;
+    // Inserts an entry at `at` (which moves past it); returns the blocks it took.
+    int InsertEntry(QTextCursor& at, bool outgoing, const QString& line);
+    void AppendAtEnd(bool outgoing, const QString& line, qint64 id);
+    void ScrollToNewest();
+    void Note(qint64 id, int firstBlock, int blocks);
+    QTextCursor EntryCursor(qint64 id) const;
+
+    QHash<qint64, Place> places_;
+    // Blocks put before the first one: a block's number minus base_ stays what was noted.
+    int base_ = 0;
 };
 
 }  // namespace tollix

@@ -14,6 +14,7 @@
 
 #include "core/contact.h"
 #include "core/tollix_app.h"
+#include "history/history_store.h"
 #include "protocol/net_message.h"
 #include "protocol/text.h"
 #include "protocol/text_safety.h"
@@ -21,7 +22,9 @@
 #include "ui/common/pictures.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_view.h"
+#include "ui/conversation/search_bar.h"
 #include "ui/conversation/splitter.h"
+#include "ui/conversation/stored_history.h"
 
 namespace tollix {
 
@@ -55,6 +58,7 @@ CMsgFrame::CMsgFrame(CTollixApp& app, QWidget* owner) : QMainWindow(nullptr), ap
     setCentralWidget(splitter_);
 
     CreateToolBar();
+    CreateSearchBar();
     CreateStatusBar();
     CreateShortcuts();
 
@@ -83,6 +87,52 @@ void CMsgFrame::CreateToolBar() {
     history->setStatusTip(QStringLiteral("Message history"));
     // Nothing handles the command, so its button is never enabled.
     history->setEnabled(false);
+}
+
+void CMsgFrame::CreateSearchBar() {
+    addToolBarBreak();
+    searchBar_ = new SearchBar(this);
+    addToolBar(searchBar_);
+    connect(searchBar_, &SearchBar::findRequested, this, &CMsgFrame::OnFind);
+    connect(searchBar_, &SearchBar::closed, this, [this] {
+        if (stored_ != nullptr) {
+            stored_->EndSearch();
+        }
+        inputView_->setFocus();
+    });
+}
+
+void CMsgFrame::ShowSearch() {
+    searchBar_->Open();
+}
+
+void CMsgFrame::OnFind(const QString& words, bool older) {
+    if (stored_ == nullptr) {
+        searchBar_->ShowResult(0, 0);
+        return;
+    }
+    stored_->Find(words, older);
+    searchBar_->ShowResult(stored_->CurrentHit(), stored_->HitCount());
+}
+
+void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored,
+                                   qint64 beforeId) {
+    if (contact_ == nullptr || stored_ != nullptr) {
+        return;
+    }
+    bool shown = false;
+    if (store != nullptr && store->IsOpen()) {
+        stored_ = new StoredHistory(*store, *historyView_,
+                                    QString::fromStdString(contact_->address), this);
+        shown = stored_->LoadLatest(beforeId);
+    }
+    if (!unstored.isEmpty()) {
+        historyView_->AppendStoredEntries(unstored);
+        shown = true;
+    }
+    if (shown) {
+        historyView_->AppendSeparator();
+    }
 }
 
 void CMsgFrame::CreateStatusBar() {
@@ -127,6 +177,7 @@ void CMsgFrame::CreateShortcuts() {
     // With two panes the next pane and the previous one are the same.
     add(QKeyCombination(Qt::Key_F6), [this] { ActivateOtherPane(); });
     add(Qt::SHIFT | Qt::Key_F6, [this] { ActivateOtherPane(); });
+    add(Qt::CTRL | Qt::Key_F, [this] { ShowSearch(); });
 }
 
 CRichEditPane* CMsgFrame::ActivePane() const {
@@ -193,18 +244,16 @@ void CMsgFrame::ShowSendHint() {
                               : QStringLiteral("HINT: Press \"Enter\" to send message"));
 }
 
-void CMsgFrame::AppendMessage(const std::string& text, bool outgoing) {
-    if (contact_ == nullptr) {
+void CMsgFrame::AppendMessage(const std::string& text, bool outgoing, qint64 id) {
+    if (contact_ == nullptr || (id > 0 && stored_ != nullptr && id <= stored_->NewestId())) {
         return;
     }
     const AppSettings& settings = app_.Settings();
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
-    QTextCharFormat format;
-    format.setForeground(historyView_->LineColour(outgoing));
-    historyView_->AppendDirectionMark(outgoing);
-    historyView_->AppendLine(
-        QStringLiteral(" ") + name + QStringLiteral(": ") + QString::fromStdString(text), format);
+    historyView_->AppendEntry(
+        outgoing, QStringLiteral(" ") + name + QStringLiteral(": ") + QString::fromStdString(text),
+        id);
 }
 
 QString CMsgFrame::MessagePaneText() const {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QSize>
 #include <string>
+
+#include "history/history_entry.h"
 
 class QLabel;
 
@@ -14,7 +17,10 @@ class CDialogView;
 class CMsgView;
 class CRichEditPane;
 class CSplitter;
+class HistoryStore;
 class LockIndicators;
+class SearchBar;
+class StoredHistory;
 
 // The conversation with one contact: a toolbar, the history above the input in a split
 // window, and a status bar with the message pane and the lock key indicators.
@@ -23,8 +29,9 @@ class LockIndicators;
 // itself when closed (once a send that is under way has returned: the alert of a failed
 // send runs an event loop in which the contact may leave or the user close the window),
 // and the contact's link is cleared when it closes or is destroyed,
-// so that the next conversation with the contact starts in a new, empty window. The
-// history is kept nowhere else: its text goes with the window.
+// so that the next conversation with the contact starts in a new window. That window
+// shows the contact's stored history above the texts of its own session, when there is a
+// history store; Ctrl+F opens the search in it.
 class CMsgFrame : public QMainWindow {
     Q_OBJECT
 
@@ -49,8 +56,19 @@ public:
     // The send-key hint in the status bar, in the tool-tip colours from then on.
     void ShowSendHint();
     // One history entry, named after the user (outgoing) or the contact as they are named
-    // at this moment.
-    void AppendMessage(const std::string& text, bool outgoing);
+    // at this moment. `id` is the text's id in the history store (0: not stored); a text
+    // among the stored entries shown already is not shown again.
+    void AppendMessage(const std::string& text, bool outgoing, qint64 id = 0);
+
+    // Above the texts of this session: the contact's last stored entries (none without an
+    // open store; those before `beforeId` when it is not 0), then `unstored`, texts kept
+    // for the contact outside the store, then the separator "Earlier messages" when
+    // anything was shown. Call once, after SetContact.
+    void ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored = {},
+                            qint64 beforeId = 0);
+    // Shows the search field (Ctrl+F).
+    void ShowSearch();
+    SearchBar* Search() const { return searchBar_; }
 
     // The history's share of the two panes' heights, learned when the user moves the split
     // bar and applied after every resize of the window.
@@ -82,6 +100,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateShortcuts();
+    void CreateSearchBar();
+    void OnFind(const QString& words, bool older);
     void FitOuterSize();
     void KeepFirstHistoryHeight();
     void Detach();
@@ -96,6 +116,8 @@ private:
     CDialogView* historyView_ = nullptr;
     CMsgView* inputView_ = nullptr;
     QLabel* messagePane_ = nullptr;
+    SearchBar* searchBar_ = nullptr;
+    StoredHistory* stored_ = nullptr;
     LockIndicators* indicators_ = nullptr;
     double splitRatio_ = 0.5;
     // The history keeps its first 83 pixels until the user first resizes the window; the

@@ -7,14 +7,22 @@
 #include "platform/activity_source.h"
 #include "platform/sleep_guard.h"
 #include "ui/common/alert_boxes.h"
+#include "ui/mainframe/history_keeper.h"
 #include "ui/mainframe/main_frame.h"
 #include "ui/mainframe/placement.h"
 
 namespace tollix {
 
 DesktopApp::DesktopApp(CTollixApp& app, const SettingsStore& store, const Autostart& autostart,
-                       SingleInstance& instance, QObject* parent)
-    : QObject(parent), app_(app), store_(store), autostart_(autostart), instance_(instance) {}
+                       SingleInstance& instance, HistoryStore& history,
+                       DesktopNotifications& notifications, QObject* parent)
+    : QObject(parent),
+      app_(app),
+      store_(store),
+      autostart_(autostart),
+      instance_(instance),
+      history_(history),
+      notifications_(notifications) {}
 
 DesktopApp::~DesktopApp() {
     if (mainFrame_) {
@@ -33,8 +41,10 @@ bool DesktopApp::InitInstance() {
     alertBoxes_ = std::make_unique<AlertBoxes>(app_.Alerts());
     app_.Settings().LoadSettings(store_);
 
-    mainFrame_ = std::make_unique<CMainFrame>(app_, store_, autostart_);
+    keeper_ = std::make_unique<HistoryKeeper>(history_, app_);
+    mainFrame_ = std::make_unique<CMainFrame>(app_, store_, autostart_, *keeper_, notifications_);
     alertBoxes_->SetOwner(mainFrame_.get());
+    keeper_->Apply();
     connect(&instance_, &SingleInstance::raiseRequested, mainFrame_.get(),
             &CMainFrame::BringForward);
     // Terminating signals and the end of the session take the same road as "E&xit".

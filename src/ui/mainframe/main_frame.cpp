@@ -15,6 +15,8 @@
 #include "ui/common/window_modal.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
+#include "ui/mainframe/conversation_texts.h"
+#include "ui/mainframe/history_keeper.h"
 #include "ui/settings/settings_command.h"
 
 namespace tollix {
@@ -26,13 +28,21 @@ constexpr int kTimerMs = 1000;
 }  // namespace
 
 CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autostart& autostart,
-                       QWidget* parent)
+                       HistoryKeeper& history, DesktopNotifications& notifications, QWidget* parent)
     : QMainWindow(parent),
       app_(app),
       store_(store),
       autostart_(autostart),
-      view_(new CTollixView(app.Contacts(), this)),
-      trayMenu_(new QMenu(this)) {
+      history_(history),
+      unread_(app.Contacts()),
+      view_(new CTollixView(unread_, this)),
+      trayMenu_(new QMenu(this)),
+      texts_(new ConversationTexts(
+          app, history, unread_, notifications,
+          [this](Contact& contact, qint64 openingTextId) {
+              OpenConversation(&contact, true, openingTextId);
+          },
+          this)) {
     setWindowTitle("Tollix");
     setWindowIcon(pictures::Program());
     // A tool window has no task-bar button: it is reached through the tray icon. With the
@@ -57,6 +67,7 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
         UpdateTrayTip();
     });
     connect(&app_.Contacts(), &ContactList::listChanged, this, &CMainFrame::UpdateTrayTip);
+    connect(&unread_, &UnreadContactsModel::unreadChanged, this, &CMainFrame::UpdateTrayTip);
     connect(&app_.Contacts(), &ContactList::contactUpdated, this, [this](Contact& contact) {
         if (contact.presence == PresenceState::Offline) {
             CloseContactWindows(contact);
@@ -66,6 +77,14 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
     connect(view_, &CTollixView::openConversationRequested, this,
             [this](Contact* contact) { OpenConversation(contact, false); });
     connect(view_, &CTollixView::openFileTransferRequested, this, &CMainFrame::OpenFileTransfer);
+    connect(view_, &CTollixView::viewHistoryRequested, this, [this](Contact* contact) {
+        OpenConversation(contact, false);
+        if (auto* window = qobject_cast<CMsgFrame*>(contact->conversation.data())) {
+            window->ShowSearch();
+        }
+    });
+    connect(texts_, &ConversationTexts::conversationRequested, this,
+            [this](Contact* contact) { OpenConversation(contact, false); });
 
     connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
     timer_.start(kTimerMs);
@@ -148,8 +167,8 @@ void CMainFrame::ShowOrHide(bool hide) {
 }
 
 void CMainFrame::UpdateTrayTip() {
-    tray_.SetTip(
-        QString::fromStdString(TrayTipText(app_.IsConnected(), app_.Contacts().ContactCount())));
+    tray_.SetTip(QString::fromStdString(
+        TrayTipText(app_.IsConnected(), app_.Contacts().ContactCount(), unread_.Total())));
 }
 
 void CMainFrame::RefreshConnectButton() {
@@ -185,8 +204,12 @@ void CMainFrame::OnSettings() {
     if (OpenSettingsSheet() != nullptr) {
         return;
     }
-    tollix::OnSettings(
-        app_, store_, [this](bool on) { autostart_.SetAutostart(on); }, this, openSettingsSheet_);
+    const bool accepted = tollix::OnSettings(
+        app_, store_, [this](bool on) { autostart_.SetAutostart(on); }, this, openSettingsSheet_,
+        [this] { return history_.Clear(); });
+    if (accepted) {
+        history_.Apply();
+    }
     if (exiting_) {
         close();  // an exit was asked for while the sheet was open
     }
@@ -200,7 +223,7 @@ CSettingsSheet* CMainFrame::OpenSettingsSheet() const {
     return openSettingsSheet_.data();
 }
 
-void CMainFrame::OpenConversation(Contact* contact, bool inBackground) {
+void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 openingTextId) {
     if (contact == nullptr) {
         return;
     }
@@ -209,6 +232,7 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground) {
         // A window of its own, with its own task-bar button.
         window = new CMsgFrame(app_, this);
         window->SetContact(contact);
+        texts_->ShowEarlier(*window, openingTextId);
         if (inBackground) {
             window->showMinimized();
             QApplication::alert(window);
@@ -242,10 +266,7 @@ void CMainFrame::OpenFileTransfer(Contact* contact) {
 }
 
 void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool outgoing) {
-    OpenConversation(&contact, true);
-    if (auto* window = qobject_cast<CMsgFrame*>(contact.conversation.data())) {
-        window->AppendMessage(text, outgoing);
-    }
+    texts_->OnText(contact, text, outgoing);  // stored, then shown
 }
 
 void CMainFrame::CloseContactWindows(Contact& contact) {

@@ -7,6 +7,7 @@
 
 #include "core/settings_store.h"
 #include "core/tollix_app.h"
+#include "core/unread_contacts_model.h"
 #include "platform/autostart.h"
 #include "ui/mainframe/tollix_view.h"
 #include "ui/mainframe/tray_icon.h"
@@ -17,18 +18,23 @@ class QMenu;
 namespace tollix {
 
 class ActivitySource;
+class ConversationTexts;
 class CSettingsSheet;
+class DesktopNotifications;
+class HistoryKeeper;
 
 // The main window: a narrow window with the Connect and Settings buttons, the contact tree
 // and a status bar, and the tray icon through which it is hidden, shown and left. Closing
 // or minimising it hides it to the tray; "E&xit" (or a request to terminate) ends the
 // program in order: farewell, autostart entry, settings saved, contacts cleared, tray icon
-// removed.
+// removed. The texts on their way into the conversations (stored, marked unread, notified)
+// are ConversationTexts' business.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
     CMainFrame(CTollixApp& app, const SettingsStore& store, const Autostart& autostart,
+               HistoryKeeper& history, DesktopNotifications& notifications,
                QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -39,7 +45,9 @@ public:
     // A click on the tray icon.
     void OnTrayActivate();
 
-    void OpenConversation(Contact* contact, bool inBackground);
+    // A new window shows the contact's earlier texts (those stored before `openingTextId`
+    // when a text opens it) above the texts to come.
+    void OpenConversation(Contact* contact, bool inBackground, qint64 openingTextId = 0);
     void OpenFileTransfer(Contact* contact);
     void OnIncomingText(Contact& contact, const std::string& text, bool outgoing);
 
@@ -58,6 +66,7 @@ public:
     void BringForward();
 
     TrayIcon& Tray() { return tray_; }
+    UnreadContactsModel& Unread() { return unread_; }
     CTollixView& View() { return *view_; }
     QAction& ConnectAction() { return *connectAction_; }
     int ConnectPictureShown() const { return connectPicture_; }
@@ -81,12 +90,15 @@ private:
     CTollixApp& app_;
     const SettingsStore& store_;
     const Autostart& autostart_;
+    HistoryKeeper& history_;
     ActivitySource* activity_ = nullptr;
+    UnreadContactsModel unread_;
     TrayIcon tray_;
     CTollixView* view_;
     QAction* connectAction_ = nullptr;
     QAction* settingsAction_ = nullptr;
     QMenu* trayMenu_;
+    ConversationTexts* texts_;
     QTimer timer_;
     int connectPicture_ = 0;
     QPointer<CSettingsSheet> openSettingsSheet_;

@@ -13,7 +13,7 @@ namespace tollix {
 
 namespace {
 
-// Draws the model's picture numbers as our pictures, and group items in bold.
+// Draws the model's picture numbers as our pictures, and items in bold where it says so.
 class ContactItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -27,7 +27,7 @@ protected:
             option->features |= QStyleOptionViewItem::HasDecoration;
             option->decorationSize = QSize(16, 16);
         }
-        if (index.data(ContactList::IsGroupRole).toBool()) {
+        if (index.data(UnreadContactsModel::BoldRole).toBool()) {
             option->font.setBold(true);
         }
     }
@@ -35,7 +35,7 @@ protected:
 
 }  // namespace
 
-CTollixView::CTollixView(ContactList& contacts, QWidget* parent)
+CTollixView::CTollixView(UnreadContactsModel& contacts, QWidget* parent)
     : QTreeView(parent), contacts_(contacts), contactMenu_(new QMenu("Contact Menu", this)) {
     setModel(&contacts_);
     setItemDelegate(new ContactItemDelegate(this));
@@ -59,7 +59,11 @@ CTollixView::CTollixView(ContactList& contacts, QWidget* parent)
         }
     });
     contactMenu_->addSeparator();
-    contactMenu_->addAction("View history");  // there is no stored history to view
+    contactMenu_->addAction("View history", this, [this] {
+        if (Contact* contact = SelectedContact()) {
+            emit viewHistoryRequested(contact);
+        }
+    });
     contactMenu_->addAction("Contact info", this, &CTollixView::OnContactInfo);
 
     // A new contact is made visible: its group opens and the tree scrolls to it.
@@ -85,9 +89,11 @@ void CTollixView::OnContactInfo() {
     if (!item.isValid()) {
         return;
     }
-    OpenWindowModal(new QMessageBox(QMessageBox::Information, "Info",
-                                    ContactInfoText(item, contacts_.ContactAt(item)),
-                                    QMessageBox::Ok, this));
+    // The item's own text: its name, without the count of unread texts.
+    OpenWindowModal(
+        new QMessageBox(QMessageBox::Information, "Info",
+                        ContactInfoText(contacts_.mapToSource(item), contacts_.ContactAt(item)),
+                        QMessageBox::Ok, this));
 }
 
 void CTollixView::mousePressEvent(QMouseEvent* event) {

@@ -2,21 +2,22 @@
 
 #include <QTreeView>
 
-#include "core/contact_list.h"
+#include "core/unread_contacts_model.h"
 
 class QMenu;
 
 namespace tollix {
 
 // The contact tree: group items in bold with a folder, contacts with a person that fades
-// while they are away. No lines, no expand buttons, no editing, no dragging. Double click
-// and "Send message" open a conversation; a right click offers the "Contact Menu" for the
-// selected item, which the click does not change.
+// while they are away (in bold, with the count after the name, while they have unread
+// texts). No lines, no expand buttons, no editing, no dragging. Double click and "Send
+// message" open a conversation, "View history" opens it with its search field; a right
+// click offers the "Contact Menu" for the selected item, which the click does not change.
 class CTollixView : public QTreeView {
     Q_OBJECT
 
 public:
-    explicit CTollixView(ContactList& contacts, QWidget* parent = nullptr);
+    explicit CTollixView(UnreadContactsModel& contacts, QWidget* parent = nullptr);
 
     Contact* SelectedContact() const;
     // The texts of "Contact info" for an item.
@@ -29,6 +30,7 @@ public:
 signals:
     void openConversationRequested(tollix::Contact* contact);
     void openFileTransferRequested(tollix::Contact* contact);
+    void viewHistoryRequested(tollix::Contact* contact);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -39,7 +41,7 @@ private:
     void MakeVisible(const QModelIndex& parent, int first, int last);
     void ShowNewest();
 
-    ContactList& contacts_;
+    UnreadContactsModel& contacts_;
     QMenu* contactMenu_;
     QPersistentModelIndex newest_;
     bool showNewestPending_ = false;

@@ -6,6 +6,7 @@
 
 #include "core/tollix_app.h"
 #include "ui/settings/property_general.h"
+#include "ui/settings/property_history.h"
 #include "ui/settings/property_networking.h"
 
 namespace tollix {
@@ -30,6 +31,12 @@ void CopyIn(const AppSettings& settings, NetworkingPage& networking) {
     networking.awayMinutes = std::max(1, settings.awayNotificationTimeout / 60);
     QMutexLocker lock(&settings.tunnelsLock);
     networking.workingTunnels = settings.tunnels;  // the same entries, shared
+}
+
+void CopyIn(const AppSettings& settings, HistoryPage& history) {
+    history.keepHistory = settings.keepHistory;
+    history.days = settings.historyDays;
+    history.showNotifications = settings.showNotifications;
 }
 
 void CopyOut(const GeneralPage& general, AppSettings& settings) {
@@ -58,11 +65,18 @@ void CopyOut(const NetworkingPage& networking, AppSettings& settings) {
     settings.tunnels = networking.workingTunnels;
 }
 
+void CopyOut(const HistoryPage& history, AppSettings& settings) {
+    settings.keepHistory = history.keepHistory;
+    settings.historyDays = history.days;
+    settings.showNotifications = history.showNotifications;
+}
+
 }  // namespace
 
 bool OnSettings(CTollixApp& app, const SettingsStore& store,
                 const std::function<void(bool)>& setAutostart, QWidget* owner,
-                QPointer<CSettingsSheet>& openSettingsSheet) {
+                QPointer<CSettingsSheet>& openSettingsSheet,
+                const std::function<bool()>& clearHistory) {
     AppSettings& settings = app.Settings();
 
     // On the heap: if the owner goes away while the sheet runs, it takes the sheet along.
@@ -73,6 +87,9 @@ bool OnSettings(CTollixApp& app, const SettingsStore& store,
     auto* networking = new CPropertyNetworking(app);
     CopyIn(settings, networking->Values());
     sheet->AddPage(networking);
+    auto* history = new CPropertyHistory(clearHistory);
+    CopyIn(settings, history->Values());
+    sheet->AddPage(history);
 
     openSettingsSheet = sheet;
     sheet->setWindowModality(Qt::WindowModal);  // the conversations stay usable
@@ -85,6 +102,7 @@ bool OnSettings(CTollixApp& app, const SettingsStore& store,
     if (accepted) {
         CopyOut(general->Values(), settings);
         CopyOut(networking->Values(), settings);
+        CopyOut(history->Values(), settings);
         if (setAutostart) {
             setAutostart(settings.startWithWindows != 0);
         }

@@ -1,0 +1,59 @@
+#include "ui/mainframe/history_keeper.h"
+
+#include <QFile>
+
+#include "core/tollix_app.h"
+#include "history/history_store.h"
+
+namespace tollix {
+
+HistoryKeeper::HistoryKeeper(HistoryStore& store, CTollixApp& app, QObject* parent)
+    : QObject(parent), store_(store), app_(app) {
+    daily_.setInterval(kRetentionIntervalMs);
+    connect(&daily_, &QTimer::timeout, this,
+            [this] { store_.ApplyRetention(app_.Settings().historyDays); });
+    connect(&store_, &HistoryStore::fault, this, &HistoryKeeper::OnFault);
+}
+
+void HistoryKeeper::Apply() {
+    const bool wasOpen = store_.IsOpen();
+    const bool keep = app_.Settings().keepHistory != 0;
+    if (keep && !wasOpen) {
+        store_.Open();
+    } else if (!keep && wasOpen) {
+        store_.Close();
+    }
+    if (store_.IsOpen()) {
+        store_.ApplyRetention(app_.Settings().historyDays);
+        daily_.start();
+    } else {
+        daily_.stop();
+    }
+    if (store_.IsOpen() != wasOpen) {
+        emit changed();
+    }
+}
+
+bool HistoryKeeper::Clear() {
+    const bool wasOpen = store_.IsOpen();
+    if (!wasOpen && !QFile::exists(store_.FilePath())) {
+        return true;  // nothing was ever stored
+    }
+    bool cleared = false;
+    if (wasOpen || store_.Open()) {
+        cleared = store_.ClearAll();
+    }
+    if (!wasOpen) {
+        store_.Close();
+    }
+    emit changed();
+    return cleared;
+}
+
+void HistoryKeeper::OnFault(const QString& reason) {
+    emit changed();  // a store that failed is closed
+    // A modal box: the store reports from the event loop, never from inside itself.
+    app_.Alerts().Show(HistoryStore::AlertText(reason).toStdString());
+}
+
+}  // namespace tollix
