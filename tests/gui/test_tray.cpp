@@ -12,7 +12,10 @@
 
 #include "../unit/core_harness.h"
 #include "fake_bus.h"
+#include "history/history_store.h"
 #include "own_x_server.h"
+#include "platform/desktop_notifications.h"
+#include "ui/mainframe/history_keeper.h"
 #include "ui/mainframe/main_frame.h"
 
 using namespace tollix;
@@ -94,7 +97,10 @@ private slots:
         core.app.Settings().userLastName = "Lee";
         const SettingsStore store(dir.path());
         const Autostart autostart(dir.path());
-        CMainFrame frame(core.app, store, autostart);
+        HistoryStore historyStore(dir.path());
+        HistoryKeeper history(historyStore, core.app);
+        DesktopNotifications notifications(QDBusConnection(QStringLiteral("none")));
+        CMainFrame frame(core.app, store, autostart, history, notifications);
         frame.ShowOrHide(true);
         QVERIFY(frame.Tray().IsShown());
         QVERIFY(frame.isHidden());
