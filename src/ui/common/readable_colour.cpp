@@ -15,13 +15,15 @@ double RelativeLuminance(const QColor& colour) {
            0.0722 * linear(colour.blueF());
 }
 
-}  // namespace
-
+// The contrast ratio of two colours from their relative luminance, as the web
+// accessibility guidelines define it: 1 (none) to 21 (black on white).
 double ContrastRatio(const QColor& a, const QColor& b) {
     const double la = RelativeLuminance(a);
     const double lb = RelativeLuminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
+
+}  // namespace
 
 QColor ReadableOn(const QColor& colour, const QColor& background, double ratio) {
     const bool dark = ContrastRatio(Qt::white, background) > ContrastRatio(Qt::black, background);

@@ -4,10 +4,6 @@
 
 namespace tollix {
 
-// The contrast ratio of two colours from their relative luminance, as the web
-// accessibility guidelines define it: 1 (none) to 21 (black on white).
-double ContrastRatio(const QColor& a, const QColor& b);
-
 // `colour` as it is on a light background. On a dark one (where white stands out more
 // than black), the least lightened variant of the same hue that stands out by `ratio`
 // (white, where nothing less will do).

@@ -34,20 +34,18 @@ void HistoryKeeper::Apply() {
     }
 }
 
-bool HistoryKeeper::Clear() {
+void HistoryKeeper::Clear() {
     const bool wasOpen = store_.IsOpen();
     if (!wasOpen && !QFile::exists(store_.FilePath())) {
-        return true;  // nothing was ever stored
+        return;  // nothing was ever stored
     }
-    bool cleared = false;
     if (wasOpen || store_.Open()) {
-        cleared = store_.ClearAll();
+        store_.ClearAll();
     }
     if (!wasOpen) {
         store_.Close();
     }
     emit changed();
-    return cleared;
 }
 
 void HistoryKeeper::OnFault(const QString& reason) {

@@ -24,8 +24,9 @@ public:
     // Opens or closes the store for the current settings, and deletes the entries that
     // are older than they keep them. At start-up and after the settings changed.
     void Apply();
-    // Deletes every stored entry, also while "Keep history" is off; false when that failed.
-    bool Clear();
+    // Deletes every stored entry, also while "Keep history" is off. A failure is reported
+    // as every fault of the store is.
+    void Clear();
 
 signals:
     // The store was opened, closed or emptied: what it holds unread may have changed.

@@ -206,7 +206,7 @@ void CMainFrame::OnSettings() {
     }
     const bool accepted = tollix::OnSettings(
         app_, store_, [this](bool on) { autostart_.SetAutostart(on); }, this, openSettingsSheet_,
-        [this] { return history_.Clear(); });
+        [this] { history_.Clear(); });
     if (accepted) {
         history_.Apply();
     }

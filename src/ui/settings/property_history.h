@@ -22,7 +22,7 @@ public:
 
     // `clearHistory` deletes every stored text at once, when the user has confirmed
     // "Clear history..."; Cancel does not bring them back.
-    explicit CPropertyHistory(std::function<bool()> clearHistory, QWidget* parent = nullptr);
+    explicit CPropertyHistory(std::function<void()> clearHistory, QWidget* parent = nullptr);
 
     HistoryPage& Values() { return values_; }
     const HistoryPage& Values() const { return values_; }
@@ -35,7 +35,7 @@ protected:
     bool DoDataExchange(bool save) override;
 
 private:
-    std::function<bool()> clearHistory_;
+    std::function<void()> clearHistory_;
     HistoryPage values_;
 };
 

@@ -44,15 +44,9 @@ QListWidget* CPropertyNetworking::TunnelListBox() const {
 void CPropertyNetworking::OnInitDialog() {
     DoDataExchange(false);
 
-    auto* spin = Controls().Get<UpDownControl>(kSpin);
-    auto* minutes = Controls().Get<QLineEdit>(kAwayMinutes);
-    spin->AttachTo(minutes);
-    spin->SetRange(kMinAwayMinutes, kMaxAwayMinutes);
-    spin->SetPosition(values_.awayMinutes);
-    // The spin's position is clamped to its range; the edit shows the stored value as it is.
-    minutes->setText(QString::number(values_.awayMinutes));
-    minutes->setEnabled(values_.sendAway != 0);
-    spin->setEnabled(values_.sendAway != 0);
+    AttachSpin(kSpin, kAwayMinutes, kMinAwayMinutes, kMaxAwayMinutes, values_.awayMinutes);
+    Controls().Get<QLineEdit>(kAwayMinutes)->setEnabled(values_.sendAway != 0);
+    Controls().Get<UpDownControl>(kSpin)->setEnabled(values_.sendAway != 0);
 
     for (const std::shared_ptr<TunnelEntry>& entry : values_.workingTunnels) {
         if (entry && !entry->tunHost.empty()) {
@@ -145,12 +139,7 @@ void CPropertyNetworking::OnRemoveTunnel() {
     if (selected.isEmpty()) {
         return;
     }
-    // Asked directly, not through the alert service: the answer decides what happens.
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"),
-                    QStringLiteral("Are You Sure?"), QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setWindowModality(Qt::WindowModal);  // the sheet only, as every box of the sheet
-    if (box.exec() != QMessageBox::Yes) {
+    if (!Confirm(QStringLiteral("Are You Sure?"), QMessageBox::Yes)) {
         return;
     }
     // The entry leaves only the page's list; the application's list keeps it until OK.

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <limits>
 
+#include "ui/common/up_down_control.h"
 #include "ui/settings/max_chars_validator.h"
 
 namespace tollix {
@@ -91,6 +92,25 @@ void CPropertyPage::ExchangeRadio(bool save, int firstId, int& value) {
         button->setChecked(group->id(button) == value);
     }
     group->setExclusive(true);
+}
+
+void CPropertyPage::AttachSpin(int spinId, int editId, int lower, int upper, int value) {
+    auto* spin = controls_.Get<UpDownControl>(spinId);
+    auto* edit = controls_.Get<QLineEdit>(editId);
+    spin->AttachTo(edit);
+    spin->SetRange(lower, upper);
+    spin->SetPosition(value);
+    edit->setText(QString::number(value));
+}
+
+bool CPropertyPage::Confirm(const QString& text, QMessageBox::StandardButton defaultButton) {
+    // Asked directly, not through the alert service: the answer decides what happens.
+    // Modal to the sheet only, which outlives the box, as every box of the sheet.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(defaultButton);
+    box.setWindowModality(Qt::WindowModal);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool CPropertyPage::Refuse(QWidget* control, const QString& text) {

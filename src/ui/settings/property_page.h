@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 #include <string>
@@ -50,6 +51,12 @@ protected:
     void ExchangeCheck(bool save, int id, int& value);
     // The position of the checked button in the group starting at `firstId`; -1 for none.
     void ExchangeRadio(bool save, int firstId, int& value);
+
+    // Ties the up-down control `spinId` to the edit `editId` with the range given, and
+    // shows `value` in the edit as it is stored (the spin's own position is clamped).
+    void AttachSpin(int spinId, int editId, int lower, int upper, int value);
+    // Asks `text` with Yes and No, modal to the sheet only; true for Yes.
+    bool Confirm(const QString& text, QMessageBox::StandardButton defaultButton);
 
 private:
     bool Refuse(QWidget* control, const QString& text);

@@ -76,7 +76,7 @@ void CopyOut(const HistoryPage& history, AppSettings& settings) {
 bool OnSettings(CTollixApp& app, const SettingsStore& store,
                 const std::function<void(bool)>& setAutostart, QWidget* owner,
                 QPointer<CSettingsSheet>& openSettingsSheet,
-                const std::function<bool()>& clearHistory) {
+                const std::function<void()>& clearHistory) {
     AppSettings& settings = app.Settings();
 
     // On the heap: if the owner goes away while the sheet runs, it takes the sheet along.

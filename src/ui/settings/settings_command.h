@@ -21,6 +21,6 @@ class SettingsStore;
 bool OnSettings(CTollixApp& app, const SettingsStore& store,
                 const std::function<void(bool)>& setAutostart, QWidget* owner,
                 QPointer<CSettingsSheet>& openSettingsSheet,
-                const std::function<bool()>& clearHistory = {});
+                const std::function<void()>& clearHistory = {});
 
 }  // namespace tollix
