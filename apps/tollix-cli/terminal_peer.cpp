@@ -216,13 +216,7 @@ void TerminalPeer::Disconnect() {
         return;
     }
     QEventLoop farewell;
-    QTimer gone;
-    connect(&gone, &QTimer::timeout, &farewell, [&] {
-        if (!app_.TunnelSendsPending()) {
-            farewell.quit();
-        }
-    });
-    gone.start(20);
+    connect(&app_, &CTollixApp::tunnelSendsGone, &farewell, &QEventLoop::quit);
     QTimer::singleShot(kFarewellWaitMs, &farewell, &QEventLoop::quit);
     Wait(farewell);
 }

@@ -4,6 +4,7 @@
 // anything is announced, and reset only after the farewell has gone and both channels are
 // closed.
 #include "core/tollix_app.h"
+#include "net/system_error.h"
 
 namespace tollix {
 
@@ -20,7 +21,7 @@ void CTollixApp::SetConnected(bool on) {
         presence_ = PresenceState::Online;
         if (!tunnel_->OpenChannel(AppSettings::tunnelPort)) {
             // Taken before the first box, whose nested event loop may fail other calls.
-            const std::string systemError = ReportLastSystemError(false);
+            const std::string systemError = LastSystemError();
             alerts_.Show("Error opening tunnels socket");
             ReportSystemError(systemError);
         }

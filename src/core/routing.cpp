@@ -44,7 +44,7 @@ bool CTollixApp::SendThroughTunnels(NetMessage& message) {
         std::size_t length = 0;
         codec_.Encode(message, buffer, length);
         if (!tunnel_->SendToHost(entry->tunHost, AppSettings::tunnelPort, buffer.data(), length)) {
-            alerts_.Show("Tunneling Failed!");
+            ReportTunnelSendFailed();
             sentAll = false;
         }
     }

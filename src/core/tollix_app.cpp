@@ -37,14 +37,6 @@ bool CTollixApp::IsLocalAddress(std::string_view address) {
     return multicast_->IsLocalAddress(address);
 }
 
-std::string CTollixApp::ReportLastSystemError(bool show) {
-    std::string text = LastSystemError();
-    if (show) {
-        ReportSystemError(text);
-    }
-    return text;
-}
-
 void CTollixApp::ReportSystemError(const std::string& text) {
     alerts_.Show(text, "Error", AlertKind::Error);
 }

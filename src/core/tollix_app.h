@@ -59,7 +59,6 @@ public:
     // Connection control.
     void SetConnected(bool on);
     void OnConnect();
-    std::string ReportLastSystemError(bool show);
 
     // Presence: every observed input calls OnUserActivity; a one-second timer calls
     // CheckIdle. GoAway switches to away at once (the terminal peer's `away`).
@@ -75,6 +74,7 @@ public:
     void ReportSystemError(const std::string& text) override;
     void ReportWarning(const std::string& text) override;
     void ReportTunnelSendFailed() override;
+    void OnTunnelSendsGone() override { emit tunnelSendsGone(); }
     // Announces this copy on an interface that was joined while connected.
     void OnInterfaceJoined() override;
 
@@ -85,6 +85,8 @@ signals:
     void textArrived(tollix::Contact& contact, const std::string& text, bool outgoing);
     // A new message heard on multicast, after it was forwarded and applied.
     void messageRouted(const tollix::NetMessage& message);
+    // Nothing waits for a tunnel host's name any more (see TunnelSendsPending).
+    void tunnelSendsGone();
 
 private:
     void Initialise();

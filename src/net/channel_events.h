@@ -24,6 +24,10 @@ public:
     // system's text has been reported just before.
     virtual void ReportTunnelSendFailed() = 0;
 
+    // The last datagram that waited for a tunnel host's name has been dealt with: a
+    // farewell held up by a look-up has now gone.
+    virtual void OnTunnelSendsGone() = 0;
+
     // A failure after which the operation goes on.
     virtual void ReportWarning(const std::string& text) = 0;
 

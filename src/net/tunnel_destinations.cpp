@@ -8,7 +8,7 @@ namespace tollix {
 TunnelDestinations::State TunnelDestinations::Find(const std::string& host, Time now,
                                                    in_addr& address) const {
     const auto found = hosts_.find(host);
-    if (found == hosts_.end() || found->second.lookingUp || now >= found->second.expires) {
+    if (found == hosts_.end() || !found->second.waiting.empty() || now >= found->second.expires) {
         return State::Unknown;
     }
     if (!found->second.address) {
@@ -22,15 +22,16 @@ bool TunnelDestinations::Wait(const std::string& host, Datagram datagram, Time n
     if (!hosts_.contains(host)) {
         std::erase_if(hosts_, [now](const auto& entry) {
             const Host& known = entry.second;
-            return !known.lookingUp && known.waiting.empty() && now >= known.expires;
+            return known.waiting.empty() && now >= known.expires;
         });
     }
     Host& entry = hosts_[host];
+    const bool idle = entry.waiting.empty();  // a look-up is under way while datagrams wait
     if (entry.waiting.size() >= kMaxWaiting) {
         entry.waiting.pop_front();
     }
     entry.waiting.push_back(std::move(datagram));
-    return !std::exchange(entry.lookingUp, true);
+    return idle;
 }
 
 std::vector<TunnelDestinations::Datagram> TunnelDestinations::Answer(const std::string& host,
@@ -39,7 +40,6 @@ std::vector<TunnelDestinations::Datagram> TunnelDestinations::Answer(const std::
     Host& entry = hosts_[host];
     entry.address = address;
     entry.expires = now + (address ? kKeepAddress : kKeepFailure);
-    entry.lookingUp = false;
     std::vector<Datagram> waited(std::make_move_iterator(entry.waiting.begin()),
                                  std::make_move_iterator(entry.waiting.end()));
     entry.waiting.clear();

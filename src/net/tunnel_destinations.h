@@ -47,8 +47,7 @@ private:
     struct Host {
         std::optional<in_addr> address;
         Time expires{};
-        bool lookingUp = false;
-        std::deque<Datagram> waiting;
+        std::deque<Datagram> waiting;  // not empty exactly while a look-up is under way
     };
 
     std::unordered_map<std::string, Host> hosts_;

@@ -108,6 +108,9 @@ void CUnicastSocket::OnAnswer(const std::string& host, std::optional<in_addr> ad
         events_.ReportSystemError(failure);
         events_.ReportTunnelSendFailed();
     }
+    if (!destinations_.AnyWaiting()) {
+        events_.OnTunnelSendsGone();
+    }
 }
 
 }  // namespace tollix

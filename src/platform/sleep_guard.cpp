@@ -14,7 +14,6 @@ const QString kLoginService = QStringLiteral("org.freedesktop.login1");
 const QString kLoginPath = QStringLiteral("/org/freedesktop/login1");
 const QString kLoginManager = QStringLiteral("org.freedesktop.login1.Manager");
 
-constexpr int kFarewellCheckMs = 20;
 constexpr int kFarewellWaitMs = 4000;
 
 }  // namespace
@@ -26,8 +25,14 @@ SleepGuard::SleepGuard(CTollixApp& app, QObject* parent)
     }
     bus_.connect(kLoginService, kLoginPath, kLoginManager, QStringLiteral("PrepareForSleep"), this,
                  SLOT(OnPrepareForSleep(bool)));
-    farewellCheck_.setInterval(kFarewellCheckMs);
-    connect(&farewellCheck_, &QTimer::timeout, this, &SleepGuard::ReleaseOnceFarewellGone);
+    farewellWait_.setSingleShot(true);
+    farewellWait_.setInterval(kFarewellWaitMs);
+    connect(&farewellWait_, &QTimer::timeout, this, &SleepGuard::ReleaseInhibitor);
+    connect(&app_, &CTollixApp::tunnelSendsGone, this, [this] {
+        if (farewellWait_.isActive()) {
+            ReleaseInhibitor();
+        }
+    });
     connect(&app_, &CTollixApp::connectionChanged, this, &SleepGuard::FollowConnection);
     FollowConnection();
 }
@@ -45,14 +50,16 @@ void SleepGuard::OnPrepareForSleep(bool sleeping) {
 
 void SleepGuard::FollowConnection() {
     if (app_.IsConnected()) {
-        farewellCheck_.stop();
+        farewellWait_.stop();
         if (!inhibitor_.isValid() && asking_ == nullptr) {
             TakeInhibitor();
         }
-    } else if (inhibitor_.isValid() && !farewellCheck_.isActive()) {
-        farewellDeadline_.setRemainingTime(kFarewellWaitMs);
-        farewellCheck_.start();
-        ReleaseOnceFarewellGone();
+    } else if (inhibitor_.isValid() && !farewellWait_.isActive()) {
+        if (app_.TunnelSendsPending()) {
+            farewellWait_.start();  // until the farewell has gone, or logind's own limit
+        } else {
+            ReleaseInhibitor();
+        }
     }
 }
 
@@ -75,11 +82,8 @@ void SleepGuard::TakeInhibitor() {
             });
 }
 
-void SleepGuard::ReleaseOnceFarewellGone() {
-    if (app_.TunnelSendsPending() && !farewellDeadline_.hasExpired()) {
-        return;
-    }
-    farewellCheck_.stop();
+void SleepGuard::ReleaseInhibitor() {
+    farewellWait_.stop();
     inhibitor_ = QDBusUnixFileDescriptor();  // closes it: logind may go on
 }
 

@@ -2,7 +2,6 @@
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -32,7 +31,7 @@ private:
     // Holds an inhibitor while connected, and releases it once the farewell has gone.
     void FollowConnection();
     void TakeInhibitor();
-    void ReleaseOnceFarewellGone();
+    void ReleaseInhibitor();
 
     CTollixApp& app_;
     QDBusConnection bus_;
@@ -41,8 +40,7 @@ private:
     bool reconnectOnWake_ = false;
     // A farewell into a tunnel whose host name is still being looked up goes out when the
     // look-up ends; the sleep waits for it, but not beyond logind's own limit (5 s).
-    QTimer farewellCheck_;
-    QDeadlineTimer farewellDeadline_;
+    QTimer farewellWait_;
 };
 
 }  // namespace tollix

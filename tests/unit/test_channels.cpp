@@ -34,6 +34,7 @@ struct RecordingEvents : ChannelEvents {
     std::vector<bool> fromMulticast;
     std::vector<std::string> systemErrors;
     int tunnelFailures = 0;
+    int sendsGone = 0;
     void HandleDatagram(std::string_view text, const std::string& address, std::uint16_t port,
                         bool multicast) override {
         datagrams.push_back({std::string(text), address, port});
@@ -43,6 +44,7 @@ struct RecordingEvents : ChannelEvents {
     void ReportWarning(const std::string&) override {}
     void OnInterfaceJoined() override {}
     void ReportTunnelSendFailed() override { ++tunnelFailures; }
+    void OnTunnelSendsGone() override { ++sendsGone; }
 };
 
 // Answers look-ups only when the test says so, as a slow name server would.
@@ -252,8 +254,10 @@ private slots:
         QVERIFY(channel.SendToHost("late.example", port, "bye", 4));
         QVERIFY(channel.CloseChannel());
         QVERIFY(channel.SendsPending());
+        const int goneBefore = events.sendsGone;
         resolver.AnswerAll(LoopbackAddress());
         QVERIFY(!channel.SendsPending());
+        QCOMPARE(events.sendsGone, goneBefore + 1);  // what waits for the farewell may go on
         QVERIFY(!channel.SendToHost("127.0.0.1", port, "x", 1));  // closed for good now
     }
 
