@@ -38,15 +38,6 @@ const std::array<QStringList, kHistorySchemaVersion> kSteps = {
     },
 };
 
-MaybeFault ExecAll(const QSqlDatabase& db, const QStringList& statements) {
-    for (const QString& statement : statements) {
-        if (MaybeFault fault = Exec(db, statement)) {
-            return fault;
-        }
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 MaybeFault MigrateHistorySchema(const QSqlDatabase& db) {

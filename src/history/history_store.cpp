@@ -109,11 +109,10 @@ MaybeFault HistoryStore::Connect() {
     // wrote outlives the process, and the file stays whole after a power loss. The WAL is
     // copied into the file by the checkpointer's thread, not after a commit here; after a
     // flood it is cut back to a few megabytes.
-    for (const char* pragma : {"PRAGMA synchronous = NORMAL", "PRAGMA wal_autocheckpoint = 0",
-                               "PRAGMA journal_size_limit = 4194304"}) {
-        if (MaybeFault fault = Exec(db_, pragma)) {
-            return fault;
-        }
+    if (MaybeFault fault =
+            ExecAll(db_, {"PRAGMA synchronous = NORMAL", "PRAGMA wal_autocheckpoint = 0",
+                          "PRAGMA journal_size_limit = 4194304"})) {
+        return fault;
     }
     if (MaybeFault fault = MigrateHistorySchema(db_)) {
         return fault;
@@ -124,6 +123,7 @@ MaybeFault HistoryStore::Connect() {
         return SqlFault::From(insert_->lastError());
     }
     checkpointer_ = std::make_unique<WalCheckpointer>(filePath_);
+    RequestCheckpoint();  // what opening wrote (a new file, a migration)
     return std::nullopt;
 }
 
@@ -206,6 +206,7 @@ void HistoryStore::Commit(std::deque<Pending>& batch) {
         Fail(*fault);
         return;
     }
+    RequestCheckpoint();
     for (std::size_t i = 0; i < ids.size(); ++i) {
         batch[i].entry.id = ids[i];
     }
@@ -299,7 +300,9 @@ QHash<QString, int> HistoryStore::UnreadCounts() {
 }
 
 void HistoryStore::ClearUnread(const QString& address) {
-    Run("UPDATE entries SET unread = 0 WHERE address = ? AND unread = 1", {address});
+    if (Run("UPDATE entries SET unread = 0 WHERE address = ? AND unread = 1", {address})) {
+        RequestCheckpoint();
+    }
 }
 
 void HistoryStore::ApplyRetention(int days, const QDateTime& now) {
@@ -314,10 +317,12 @@ void HistoryStore::ApplyRetentionStep() {
     // Each chunk is its own short transaction, so texts are stored in between.
     if (retentionCutoff_ &&
         Run("DELETE FROM entries WHERE id IN (SELECT id FROM entries WHERE time_ms < ? LIMIT ?)",
-            {*retentionCutoff_, kRetentionChunk}, {}, &deleted) &&
-        deleted == kRetentionChunk) {
-        retentionTimer_.start();
-        return;
+            {*retentionCutoff_, kRetentionChunk}, {}, &deleted)) {
+        RequestCheckpoint();
+        if (deleted == kRetentionChunk) {
+            retentionTimer_.start();
+            return;
+        }
     }
     retentionCutoff_.reset();
 }

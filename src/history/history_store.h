@@ -52,7 +52,7 @@ public:
     // "History is not available: " and the reason of a fault.
     static QString AlertText(const QString& reason);
 
-    explicit HistoryStore(const QString& dataDir = DefaultDataDir(), QObject* parent = nullptr);
+    explicit HistoryStore(const QString& dataDir, QObject* parent = nullptr);
     // Commits what is queued and hands it back, then closes.
     ~HistoryStore() override;
 
@@ -111,6 +111,11 @@ private:
     // Reports the fault and closes; a damaged file is moved aside and a new one opened.
     void Fail(const SqlFault& fault);
     void Report(const QString& reason);
+    void RequestCheckpoint() {
+        if (checkpointer_) {
+            checkpointer_->Request();
+        }
+    }
     void Commit(std::deque<Pending>& batch);
     void HandBack();
     void ApplyRetentionStep();
@@ -124,7 +129,7 @@ private:
     QString connectionName_;
     QSqlDatabase db_;
     std::optional<QSqlQuery> insert_;
-    std::unique_ptr<WalCheckpointer> checkpointer_;
+    std::unique_ptr<WalCheckpointer> checkpointer_;  // while open
     std::deque<Pending> queued_;
     std::deque<Pending> committed_;  // waiting to be handed back, in order
     QTimer flushTimer_;

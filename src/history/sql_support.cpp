@@ -34,6 +34,15 @@ MaybeFault Exec(const QSqlDatabase& db, const QString& sql) {
     return SqlFault::From(query.lastError());
 }
 
+MaybeFault ExecAll(const QSqlDatabase& db, const QStringList& statements) {
+    for (const QString& statement : statements) {
+        if (MaybeFault fault = Exec(db, statement)) {
+            return fault;
+        }
+    }
+    return std::nullopt;
+}
+
 MaybeFault InTransaction(const QSqlDatabase& db, const std::function<MaybeFault()>& body) {
     if (MaybeFault fault = Exec(db, "BEGIN IMMEDIATE")) {
         return fault;

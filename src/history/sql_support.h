@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -23,6 +24,8 @@ using MaybeFault = std::optional<SqlFault>;
 // Runs a prepared query, or one statement on the database.
 MaybeFault Exec(QSqlQuery& query);
 MaybeFault Exec(const QSqlDatabase& db, const QString& sql);
+// Runs the statements in order, up to the first that fails.
+MaybeFault ExecAll(const QSqlDatabase& db, const QStringList& statements);
 // Runs `body` in one write transaction (taken at once, so that another process's writer
 // makes it wait rather than fail halfway), committed when the body succeeds.
 MaybeFault InTransaction(const QSqlDatabase& db, const std::function<MaybeFault()>& body);

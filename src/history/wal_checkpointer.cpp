@@ -2,13 +2,13 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTimer>
+#include <chrono>
 
 namespace tollix {
 
 namespace {
 
-constexpr int kIntervalMs = 500;
+constexpr std::chrono::milliseconds kGathering{500};
 
 }  // namespace
 
@@ -17,8 +17,23 @@ WalCheckpointer::WalCheckpointer(const QString& filePath) : filePath_(filePath) 
 }
 
 WalCheckpointer::~WalCheckpointer() {
-    quit();
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
     wait();
+}
+
+void WalCheckpointer::Request() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (requested_) {
+            return;
+        }
+        requested_ = true;
+    }
+    wake_.notify_one();
 }
 
 void WalCheckpointer::run() {
@@ -27,14 +42,21 @@ void WalCheckpointer::run() {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(filePath_);
-        QTimer timer;
-        // A failure here is left alone: the connection that stores the texts reports its
-        // own, and a WAL not copied yet is copied when the file is closed.
-        QObject::connect(&timer, &QTimer::timeout,
-                         [&db] { QSqlQuery(db).exec("PRAGMA wal_checkpoint(PASSIVE)"); });
         if (db.open()) {
-            timer.start(kIntervalMs);
-            exec();
+            std::unique_lock lock(mutex_);
+            while (true) {
+                wake_.wait(lock, [this] { return requested_ || stopping_; });
+                // The writes of the next half second join this checkpoint.
+                if (stopping_ || wake_.wait_for(lock, kGathering, [this] { return stopping_; })) {
+                    break;
+                }
+                requested_ = false;
+                lock.unlock();
+                // A failure here is left alone: the connection that stores the texts reports
+                // its own, and a WAL not copied yet is copied when the file is closed.
+                QSqlQuery(db).exec("PRAGMA wal_checkpoint(PASSIVE)");
+                lock.lock();
+            }
         }
         db.close();
     }

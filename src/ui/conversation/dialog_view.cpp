@@ -23,16 +23,15 @@ QString WithLineFeeds(const QString& line) {
 
 }  // namespace
 
-QColor CDialogView::MarkColour(bool outgoing) const {
-    return ReadableOn(outgoing ? QColor(0, 153, 0) : QColor(0, 0, 255), Background());
-}
-
-QColor CDialogView::LineColour(bool outgoing) const {
-    return ReadableOn(outgoing ? QColor(0, 153, 0) : QColor(0, 0, 153), Background());
-}
-
-QColor CDialogView::Background() const {
-    return palette().color(QPalette::Base);
+const CDialogView::EntryColours& CDialogView::Colours() const {
+    const QColor background = palette().color(QPalette::Base);
+    if (colours_.background != background) {
+        const QColor green(0, 153, 0);
+        colours_ = {background,
+                    {ReadableOn(QColor(0, 0, 255), background), ReadableOn(green, background)},
+                    {ReadableOn(QColor(0, 0, 153), background), ReadableOn(green, background)}};
+    }
+    return colours_;
 }
 
 CDialogView::CDialogView(QWidget* parent) : CRichEditPane(parent) {
@@ -75,10 +74,11 @@ int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line
     // Explicit colours on mark and line, so that neither takes the format of its neighbour.
     const int first = at.blockNumber();
     QTextCharFormat mark;
-    mark.setForeground(MarkColour(outgoing));
+    const EntryColours& colours = Colours();
+    mark.setForeground(colours.mark[outgoing ? 1 : 0]);
     at.insertText(QString(outgoing ? kSentMark : kReceivedMark), mark);
     QTextCharFormat text;
-    text.setForeground(LineColour(outgoing));
+    text.setForeground(colours.line[outgoing ? 1 : 0]);
     at.insertText(WithLineFeeds(line) + u'\n', text);
     return at.blockNumber() - first;
 }

@@ -27,11 +27,6 @@ public:
     static constexpr QChar kSentMark = QChar(0x25BA);      // black right-pointing pointer
     static constexpr const char* kSeparator = "Earlier messages";
 
-    // Blue for received, green for sent; lighter variants where the theme makes the
-    // history dark, so that they stay readable on it.
-    QColor MarkColour(bool outgoing) const;
-    QColor LineColour(bool outgoing) const;
-
     explicit CDialogView(QWidget* parent = nullptr);
 
     // A live entry at the end: the mark, then `line` and one line break in the entry's
@@ -46,7 +41,6 @@ public:
     // The line of a stored entry: " YYYY-MM-DD HH:MM Name: text", in local time.
     static QString StoredLine(const HistoryEntry& entry);
 
-    bool HasEntry(qint64 id) const { return places_.contains(id); }
     // Marks the entries in the colours of a selection: `current` strongly, the others
     // lightly; an empty list takes the marks away.
     void HighlightEntries(const QList<qint64>& ids, qint64 current);
@@ -62,7 +56,18 @@ private:
         int blocks = 0;
     };
 
-    QColor Background() const;
+    // The colours of the mark and of the line, by direction (0 received, 1 sent), for the
+    // background they were chosen against.
+    struct EntryColours {
+        QColor background;
+        QColor mark[2];
+        QColor line[2];
+    };
+
+    // Blue for received, green for sent; lighter variants where the theme makes the
+    // history dark, so that they stay readable on it. Chosen again only when the
+    // background changed.
+    const EntryColours& Colours() const;
     // Inserts an entry at `at` (which moves past it); returns the blocks it took.
     int InsertEntry(QTextCursor& at, bool outgoing, const QString& line);
     void AppendAtEnd(bool outgoing, const QString& line, qint64 id);
@@ -70,6 +75,7 @@ private:
     void Note(qint64 id, int firstBlock, int blocks);
     QTextCursor EntryCursor(qint64 id) const;
 
+    mutable EntryColours colours_;
     QHash<qint64, Place> places_;
     // Blocks put before the first one: a block's number minus base_ stays what was noted.
     int base_ = 0;

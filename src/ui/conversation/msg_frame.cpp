@@ -75,6 +75,10 @@ CMsgFrame::~CMsgFrame() {
     Detach();
 }
 
+CMsgFrame* CMsgFrame::Of(const Contact& contact) {
+    return qobject_cast<CMsgFrame*>(contact.conversation.data());
+}
+
 void CMsgFrame::CreateToolBar() {
     QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
     bar->setObjectName(QStringLiteral("toolbar"));
@@ -244,16 +248,15 @@ void CMsgFrame::ShowSendHint() {
                               : QStringLiteral("HINT: Press \"Enter\" to send message"));
 }
 
-void CMsgFrame::AppendMessage(const std::string& text, bool outgoing, qint64 id) {
+void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id) {
     if (contact_ == nullptr || (id > 0 && stored_ != nullptr && id <= stored_->NewestId())) {
         return;
     }
     const AppSettings& settings = app_.Settings();
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
-    historyView_->AppendEntry(
-        outgoing, QStringLiteral(" ") + name + QStringLiteral(": ") + QString::fromStdString(text),
-        id);
+    historyView_->AppendEntry(outgoing, QStringLiteral(" ") + name + QStringLiteral(": ") + text,
+                              id);
 }
 
 QString CMsgFrame::MessagePaneText() const {

@@ -42,6 +42,9 @@ public:
     explicit CMsgFrame(CTollixApp& app, QWidget* owner = nullptr);
     ~CMsgFrame() override;
 
+    // The contact's open conversation window, or nullptr.
+    static CMsgFrame* Of(const Contact& contact);
+
     // Binds the window to its contact and sets the title "Tollix : First Last" (trimmed)
     // once: a later change of the contact's names leaves the title as it is.
     void SetContact(Contact* contact);
@@ -58,7 +61,7 @@ public:
     // One history entry, named after the user (outgoing) or the contact as they are named
     // at this moment. `id` is the text's id in the history store (0: not stored); a text
     // among the stored entries shown already is not shown again.
-    void AppendMessage(const std::string& text, bool outgoing, qint64 id = 0);
+    void AppendMessage(const QString& text, bool outgoing, qint64 id = 0);
 
     // Above the texts of this session: the contact's last stored entries (none without an
     // open store; those before `beforeId` when it is not 0), then `unstored`, texts kept

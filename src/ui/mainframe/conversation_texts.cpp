@@ -16,10 +16,6 @@ namespace {
 // The notification that the texts marked unread share.
 const QString kUnreadKey = QStringLiteral("unread");
 
-CMsgFrame* WindowOf(const Contact& contact) {
-    return qobject_cast<CMsgFrame*>(contact.conversation.data());
-}
-
 }  // namespace
 
 ConversationTexts::ConversationTexts(CTollixApp& app, HistoryKeeper& keeper,
@@ -48,7 +44,7 @@ void ConversationTexts::OnText(Contact& contact, const std::string& text, bool o
         TextEntry(contact.address, outgoing ? app_.Settings().Identity() : contact.Identity(), text,
                   outgoing);
     // Decided now, so that the store keeps the text as unread when it opens no window.
-    bool opens = WindowOf(contact) != nullptr || opening_.contains(entry.address);
+    bool opens = CMsgFrame::Of(contact) != nullptr || opening_.contains(entry.address);
     if (!opens && limit_.TryOpen()) {
         opening_.insert(entry.address);
         opens = true;
@@ -66,13 +62,13 @@ void ConversationTexts::OnText(Contact& contact, const std::string& text, bool o
 void ConversationTexts::Show(const HistoryEntry& entry, bool opens) {
     opening_.remove(entry.address);
     Contact* contact = app_.Contacts().FindContact(entry.address.toStdString());
-    CMsgFrame* window = contact != nullptr ? WindowOf(*contact) : nullptr;
+    CMsgFrame* window = contact != nullptr ? CMsgFrame::Of(*contact) : nullptr;
     if (contact != nullptr && (opens || window != nullptr)) {
         open_(*contact, entry.id);  // flashes a window that is open
-        window = WindowOf(*contact);
+        window = CMsgFrame::Of(*contact);
     }
     if (window != nullptr) {
-        window->AppendMessage(entry.text.toStdString(), entry.outgoing, entry.id);
+        window->AppendMessage(entry.text, entry.outgoing, entry.id);
         if (entry.unread) {
             keeper_.Store().ClearUnread(entry.address);  // its window opened meanwhile
         }
@@ -134,8 +130,7 @@ void ConversationTexts::ShowEarlier(CMsgFrame& window, qint64 openingTextId) {
 }
 
 void ConversationTexts::ReloadUnread() {
-    HistoryStore& store = keeper_.Store();
-    QHash<QString, int> counts = store.IsOpen() ? store.UnreadCounts() : QHash<QString, int>{};
+    QHash<QString, int> counts = keeper_.Store().UnreadCounts();  // none while closed
     for (const HistoryEntry& entry : unstored_) {
         ++counts[entry.address];
     }

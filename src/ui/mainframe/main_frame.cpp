@@ -79,7 +79,7 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
     connect(view_, &CTollixView::openFileTransferRequested, this, &CMainFrame::OpenFileTransfer);
     connect(view_, &CTollixView::viewHistoryRequested, this, [this](Contact* contact) {
         OpenConversation(contact, false);
-        if (auto* window = qobject_cast<CMsgFrame*>(contact->conversation.data())) {
+        if (auto* window = CMsgFrame::Of(*contact)) {
             window->ShowSearch();
         }
     });
@@ -227,7 +227,7 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
     if (contact == nullptr) {
         return;
     }
-    auto* window = qobject_cast<CMsgFrame*>(contact->conversation.data());
+    auto* window = CMsgFrame::Of(*contact);
     if (window == nullptr) {
         // A window of its own, with its own task-bar button.
         window = new CMsgFrame(app_, this);
@@ -270,7 +270,7 @@ void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool 
 }
 
 void CMainFrame::CloseContactWindows(Contact& contact) {
-    if (auto* window = qobject_cast<CMsgFrame*>(contact.conversation.data())) {
+    if (auto* window = CMsgFrame::Of(contact)) {
         window->DetachAndClose();
     }
     if (auto* dialog = qobject_cast<CFileTransferDlg*>(contact.fileTransfer.data())) {
