@@ -15,7 +15,7 @@
 #include <optional>
 #include <string_view>
 
-#include "../unit/fakes.h"
+#include "../unit/core_harness.h"
 #include "core/tollix_app.h"
 #include "history/history_store.h"
 #include "terminal_output.h"
@@ -26,9 +26,9 @@ namespace {
 // An event has the number of fields its kind says, and every backslash in it starts one of
 // \n, \t and \\: a TAB or a line break of a field's own never gets out unescaped.
 void CheckEvent(std::string_view line) {
-    const std::map<std::string_view, std::size_t> fields{{"contact", 7}, {"text", 5},  {"alert", 2},
-                                                         {"state", 3},   {"stats", 2}, {"end", 1},
-                                                         {"history", 6}};
+    static const std::map<std::string_view, std::size_t> fields{
+        {"contact", 7}, {"text", 5}, {"alert", 2},  {"state", 3},
+        {"stats", 2},   {"end", 1},  {"history", 6}};
     const auto kind = fields.find(line.substr(0, line.find('\t')));
     if (kind == fields.end() ||
         static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1 != kind->second) {
@@ -82,12 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::FILE* events = open_memstream(&written, &writtenSize);
     std::FILE* errors = std::fopen("/dev/null", "w");
     {
-        testing::FakeClock clock;
-        testing::FakeMulticast multicast;
-        testing::FakeTunnel tunnel;
-        CTollixApp app(multicast, tunnel, clock);
-        app.Alerts().SetSurplusLog(nullptr);
-        app.Contacts().SetRefusalLog(nullptr);
+        testing::CoreHarness core;
+        CTollixApp& app = core.app;
+        const std::vector<NetMessage>& sent = core.multicast.sent;
         TerminalOutput out(events, errors);
         TerminalPeer peer(app, out);
         peer.SetHistory(&History());
@@ -99,13 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::size_t end = std::min(rest.find('\n'), rest.size());
             const std::string line(rest.substr(0, end));
             rest.remove_prefix(std::min(end + 1, rest.size()));
-            const std::size_t before = multicast.sent.size();
+            const std::size_t before = sent.size();
             if (!peer.Execute(line)) {
                 break;
             }
-            for (std::size_t i = before; i < multicast.sent.size(); ++i) {
-                app.HandleDatagram(MessageCodec::EnvelopeText(multicast.sent[i]), "10.0.0.5", 2030,
-                                   true);
+            for (std::size_t i = before; i < sent.size(); ++i) {
+                app.HandleDatagram(MessageCodec::EnvelopeText(sent[i]), "10.0.0.5", 2030, true);
             }
         }
         History().Flush();  // the lines of the texts still on their way

@@ -53,6 +53,10 @@ public:
     QString Address() const { return address_; }
     // The connection on which the fakes own their names and serve their objects.
     QDBusConnection Fakes() const { return QDBusConnection::connectToBus(address_, kFakes); }
+    // Another connection, as a program under test has its own.
+    QDBusConnection Connect(const QString& name) const {
+        return QDBusConnection::connectToBus(address_, name);
+    }
 
 private:
     static constexpr const char* kFakes = "tollix-test-fakes";

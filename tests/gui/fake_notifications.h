@@ -1,12 +1,13 @@
 #pragma once
 
-// A session bus of the test's own (dbus-daemon) with a notification service on it that
-// records what it is asked to show and can send the service's signals.
+// A notification service for the test's own session bus (fake_bus.h) that records what
+// it is asked to show and can send the service's signals.
 #include <QDBusConnection>
 #include <QObject>
-#include <QProcess>
 #include <QStringList>
 #include <QVariantMap>
+
+#include "fake_bus.h"
 
 namespace tollix::testing {
 
@@ -53,30 +54,6 @@ signals:
 
 private:
     QDBusConnection bus_{QStringLiteral("unconnected")};
-};
-
-// dbus-daemon on a private address, for as long as the object lives.
-class PrivateBus {
-public:
-    PrivateBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000)) {
-            address_ = QString::fromUtf8(daemon_.readLine().trimmed());
-        }
-    }
-    ~PrivateBus() {
-        daemon_.terminate();
-        daemon_.waitForFinished(5000);
-    }
-    // Empty when the daemon could not be started.
-    QString Address() const { return address_; }
-    QDBusConnection Connect(const QString& name) const {
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-private:
-    QProcess daemon_;
-    QString address_;
 };
 
 }  // namespace tollix::testing

@@ -2,6 +2,8 @@
 
 // Fake channels and a settable clock, so that routing, connection control and the away
 // logic run without sockets: what the core sends is recorded, decoded.
+#include <QString>
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <string>
@@ -14,6 +16,17 @@
 #include "protocol/text.h"
 
 namespace tollix::testing {
+
+// All that was written to the temporary file `log` so far.
+inline QString ReadLog(std::FILE* log) {
+    std::rewind(log);
+    QByteArray written;
+    char buffer[4096];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, log)) > 0;) {
+        written.append(buffer, static_cast<qsizetype>(read));
+    }
+    return QString::fromUtf8(written);
+}
 
 inline NetMessage DecodeSent(const char* buffer, std::size_t length) {
     NetMessage message;

@@ -44,10 +44,7 @@ private slots:
         clock.now += 29;
         alerts.Show("Multicast Failed!");  // shown again; the box's own surplus is logged
 
-        std::rewind(log);
-        char buffer[4096] = {};
-        const std::size_t read = std::fread(buffer, 1, sizeof buffer - 1, log);
-        const QString logged = QString::fromUtf8(buffer, static_cast<qsizetype>(read));
+        const QString logged = ReadLog(log);
         QCOMPARE(logged.count(QChar(10)), 6);
         QCOMPARE(logged.count("alert not shown (another alert is open): while open"), 3);
         QCOMPARE(logged.count("(shown less than 30 seconds ago): Multicast Failed!"), 3);

@@ -171,10 +171,7 @@ private slots:
         // The refusals: one line at once, the rest counted into the next line 30 s later.
         h.clock.now += 30;
         h.FromGroup(Envelope(MSGTYPE_ONLINE, 6), "10.2.0.4");
-        std::rewind(log);
-        char buffer[1024] = {};
-        const QString logged = QString::fromUtf8(
-            buffer, static_cast<qsizetype>(std::fread(buffer, 1, sizeof buffer - 1, log)));
+        const QString logged = ReadLog(log);
         QCOMPARE(logged.count(QChar(10)), 2);
         QVERIFY(
             logged.contains("tollix: contact list full (20000 contacts), sender not listed: "
