@@ -20,12 +20,14 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:strict_init_order=1 
                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run test test-sanitize bench bench-flood bench-flood-desktop fuzz install \
-        format clean
+        package format clean
 
 all: build
 
+# Each target names the package groups it needs beyond the build's (DEPS_GROUPS, which
+# reaches `deps` through `build` too), so that missing packages come in one apt-get run.
 deps:
-	@scripts/install-deps.sh build
+	@scripts/install-deps.sh build $(DEPS_GROUPS)
 
 build: deps
 	@$(CONFIGURE) >/dev/null
@@ -34,16 +36,14 @@ build: deps
 run: build
 	$(BUILD_DIR)/apps/tollix/tollix $(RUN_ARGS)
 
-test: deps
-	@scripts/install-deps.sh test
-	@$(CONFIGURE) >/dev/null
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
+test: DEPS_GROUPS = test
+test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Every test again, on a build made with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 # in a folder of its own.
+test-sanitize: DEPS_GROUPS = test fuzz
 test-sanitize: deps
-	@scripts/install-deps.sh test fuzz
 	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	    -DTOLLIX_SANITIZE=ON -DTOLLIX_WERROR=ON >/dev/null
@@ -54,18 +54,18 @@ bench: build
 	$(BUILD_DIR)/bench/tollix-bench
 
 # Floods a terminal peer in network namespaces (root); never part of `make test`.
+bench-flood: DEPS_GROUPS = test
 bench-flood: build
-	@scripts/install-deps.sh test
 	bench/flood.sh $(BUILD_DIR)
 
 # Floods the desktop program with texts from forged senders, under Xvfb in network
 # namespaces (root); never part of `make test`.
+bench-flood-desktop: DEPS_GROUPS = test
 bench-flood-desktop: build
-	@scripts/install-deps.sh test
 	bench/flood_desktop.sh $(BUILD_DIR)
 
+fuzz: DEPS_GROUPS = fuzz
 fuzz: deps
-	@scripts/install-deps.sh fuzz
 	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLLIX_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz-targets
@@ -75,9 +75,8 @@ install: build
 	cmake --install $(BUILD_DIR)
 
 # The Debian package, checked by lintian: $(BUILD_DIR)/package/tollix_<version>_<arch>.deb
-.PHONY: package
+package: DEPS_GROUPS = package
 package: build
-	@scripts/install-deps.sh package
 	@rm -rf $(BUILD_DIR)/package
 	cd $(BUILD_DIR) && cpack -G DEB -B package
 	lintian --fail-on error --info $(BUILD_DIR)/package/tollix_*.deb

@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$(dirname "$0")/../scripts/install-deps.sh" package
+"$(dirname "$0")/../scripts/install-deps.sh" try-install
 debootstrap --variant=minbase bookworm "$root" "$mirror"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"
