@@ -25,9 +25,7 @@ config="$WORK_DIR/desk"
 mkdir -p "$config/Quardell"
 printf '[settings]\nuser%%20first%%20name=Flooded\nuser%%20last%%20name=Desk\n' \
     >"$config/Quardell/Tollix.conf"
-display=":$((200 + $$ % 700))"
-in_ns desk Xvfb "$display" -nolisten tcp -screen 0 1280x1024x24 >"$WORK_DIR/xvfb.out" 2>&1 &
-sleep 1
+start_xvfb 1280x1024x24
 # Not through in_ns: $! must be the program's own process.
 DISPLAY="$display" XDG_RUNTIME_DIR="$WORK_DIR" QT_QPA_PLATFORM=xcb \
     ip netns exec "$NS_PREFIX-desk" "$DESKTOP" --config "$config" >"$WORK_DIR/desk.out" 2>&1 &

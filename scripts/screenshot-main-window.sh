@@ -20,15 +20,7 @@ export TOLLIX_CLI=$PWD/build/apps/tollix-cli/tollix-cli
 desktop=$PWD/build/apps/tollix/tollix
 . tests/e2e/netns.sh
 
-# The server picks a free display and writes its number when it is ready.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK_DIR/display" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; cleanup' EXIT
-for _ in $(seq 100); do
-    [ -s "$WORK_DIR/display" ] && break
-    sleep 0.1
-done
-display=":$(head -n 1 "$WORK_DIR/display")"
+start_xvfb 1280x1024x24
 DISPLAY=$display icewm >/dev/null 2>&1 &
 sleep 1
 

@@ -9,16 +9,7 @@ for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null 2>&1 || skip "needs $tool (apt-get install xvfb xdotool)"
 done
 
-# The server picks a free display and writes its number when it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK_DIR/display" \
-    >"$WORK_DIR/xvfb.log" 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; cleanup' EXIT
-for _ in $(seq 100); do
-    [ -s "$WORK_DIR/display" ] && break
-    sleep 0.1
-done
-display=":$(head -n 1 "$WORK_DIR/display")"
+start_xvfb 1024x768x24
 DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 || skip "Xvfb did not start"
 
 new_bridge lan
@@ -36,7 +27,7 @@ start_peer b B --first Bea
 wait_for B "^state${TAB}connected"
 DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$WORK_DIR" \
     ip netns exec "$NS_PREFIX-desk" "$TOLLIX_DESKTOP" --config "$config" \
-    >"$WORK_DIR/desk.log" 2>&1 &
+    >"$WORK_DIR/desk.out" 2>&1 &
 desk=$!
 present="^contact${TAB}10\.79\.0\.1${TAB}"
 wait_for B "${present}online"
@@ -54,7 +45,7 @@ sleep 1
 [ "$(grep -c "${present}online" "$WORK_DIR/B.out")" -eq 2 ] || fail "not exactly one return online"
 
 kill -TERM "$desk"
-wait "$desk" || { status=$?; cat "$WORK_DIR/desk.log"; fail "the desktop program exited with status $status"; }
+wait "$desk" || fail "the desktop program exited with status $?"
 wait_for B "${present}offline"
 send_command B quit
 stop_peer B

@@ -20,11 +20,11 @@ start_peer b B --first Bea
 wait_for B "^state${TAB}connected"
 XDG_RUNTIME_DIR="$WORK_DIR" QT_QPA_PLATFORM=offscreen \
     ip netns exec "$NS_PREFIX-desk" "$TOLLIX_DESKTOP" --config "$config" \
-    >"$WORK_DIR/desk.log" 2>&1 &
+    >"$WORK_DIR/desk.out" 2>&1 &
 desk=$!
 wait_for B "^contact${TAB}10\.78\.0\.1${TAB}online${TAB}Other Contacts${TAB}Dee${TAB}Sk"
 kill -TERM "$desk"
-wait "$desk" || { status=$?; cat "$WORK_DIR/desk.log"; fail "the desktop program exited with status $status on SIGTERM"; }
+wait "$desk" || fail "the desktop program exited with status $? on SIGTERM"
 wait_for B "^contact${TAB}10\.78\.0\.1${TAB}offline"
 grep -q "^user%20first%20name=Dee$" "$config/Quardell/Tollix.conf" || fail "settings not saved"
 grep -q "^AWAY%20notification%20timeout=300$" "$config/Quardell/Tollix.conf" ||

@@ -10,11 +10,7 @@
 set -u
 . "$(dirname "$0")/netns.sh"
 
-new_bridge lan
-new_namespace a
-new_namespace b
-plug a lan 10.79.0.1/24
-plug b lan 10.79.0.2/24
+lan_hosts a:10.79.0.1 b:10.79.0.2
 config="$WORK_DIR/b-config"
 mkdir -p "$config"
 

@@ -6,10 +6,8 @@
 set -u
 . "$(dirname "$0")/netns.sh"
 
-new_bridge lan
-new_namespace c
-new_namespace p
-plug p lan 10.66.0.2/24
+lan_hosts p:10.66.0.2
+new_namespace c  # plugged in later
 
 start_peer p P --first Pat
 wait_for P "^state${TAB}connected${TAB}online$"

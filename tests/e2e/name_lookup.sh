@@ -6,16 +6,12 @@ set -u
 . "$(dirname "$0")/netns.sh"
 [ -x "${TOLLIX_LOAD:-}" ] || fail "TOLLIX_LOAD is not set to the built tollix-load"
 
-new_bridge lan
-new_namespace c
-new_namespace p
-plug c lan 10.55.0.1/24
-plug p lan 10.55.0.2/24
+lan_hosts c:10.55.0.1 p:10.55.0.2
 hanging_name_server c lan 10.55.0.53
 
 start_peer c C --first Cee --tunnel relay.invalid.example
 wait_for C "^state${TAB}connected${TAB}online$"
-ip netns exec "$NS_PREFIX-p" "$TOLLIX_LOAD" probe 10.55.0.2 10.55.0.1 8 500 \
+in_ns p "$TOLLIX_LOAD" probe 10.55.0.2 10.55.0.1 8 500 \
     >"$WORK_DIR/probe.out" || fail "the prober failed"
 read -r _ _ answered _ median _ maximum <"$WORK_DIR/probe.out"
 echo "answers $answered, median $median ms, maximum $maximum ms"

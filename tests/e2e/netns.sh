@@ -104,6 +104,21 @@ hanging_name_server() {
         >"/etc/netns/$NS_PREFIX-$1/resolv.conf"
 }
 
+# start_xvfb GEOMETRY: an X server on a free display for as long as the test runs; sets
+# $display. The server writes the display's number once it is ready. Programs in the
+# test's namespaces reach it through its socket in the file system.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$WORK_DIR/display" \
+        >"$WORK_DIR/xvfb.log" 2>&1 &
+    xvfb=$!
+    trap 'kill $xvfb 2>/dev/null; cleanup' EXIT
+    for _ in $(seq 100); do
+        [ -s "$WORK_DIR/display" ] && break
+        sleep 0.1
+    done
+    display=":$(head -n 1 "$WORK_DIR/display")"
+}
+
 # start_peer HOST NAME ARGS...: runs tollix-cli in HOST, reading commands from
 # $WORK_DIR/NAME.in (a fifo kept open until stop_peer) and writing $WORK_DIR/NAME.out.
 start_peer() {

@@ -5,11 +5,7 @@
 set -u
 . "$(dirname "$0")/netns.sh"
 
-new_bridge lan
-new_namespace a
-new_namespace b
-plug a lan 10.44.0.1/24
-plug b lan 10.44.0.2/24
+lan_hosts a:10.44.0.1 b:10.44.0.2
 hanging_name_server a lan 10.44.0.53
 
 start_peer b B --first Bea

@@ -8,11 +8,7 @@ set -u
 [ -x "${TOLLIX_FAKE_LOGIND:-}" ] || { echo "FAIL: TOLLIX_FAKE_LOGIND is not set"; exit 1; }
 command -v dbus-daemon >/dev/null 2>&1 || skip "needs dbus-daemon (apt-get install dbus-daemon)"
 
-new_bridge lan
-new_namespace a
-new_namespace b
-plug a lan 10.45.0.1/24
-plug b lan 10.45.0.2/24
+lan_hosts a:10.45.0.1 b:10.45.0.2
 
 mkfifo "$WORK_DIR/logind.in"
 "$TOLLIX_FAKE_LOGIND" <"$WORK_DIR/logind.in" >"$WORK_DIR/logind.out" 2>"$WORK_DIR/logind.err" &
