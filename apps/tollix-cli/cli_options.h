@@ -17,7 +17,7 @@ struct CliOptions {
     std::vector<std::string> tunnels;
     std::optional<int> awayAfterSeconds;
     std::optional<std::pair<std::string, std::string>> send;  // address, text
-    bool serve = false;  // a service: no commands read, runs until a signal
+    bool serve = false;    // a service: no commands read, runs until a signal
     bool history = false;  // keep the conversation history and answer `history`
     bool help = false;
     bool version = false;
