@@ -29,7 +29,7 @@ cleanup() {
         ip netns del "$ns" 2>/dev/null
         rm -rf "/etc/netns/$ns"
     done
-    rmdir /etc/netns 2>/dev/null  # only when no one else keeps a file there
+    rmdir /etc/netns 2>/dev/null || true  # only when no one else keeps a file there
     rm -rf "$WORK_DIR"
 }
 trap cleanup EXIT
