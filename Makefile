@@ -9,9 +9,13 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 RUN_ARGS ?=
 
+# Compiles go through ccache where the machine has it: several work trees of one machine
+# then share what each has compiled.
+LAUNCHER = $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 # Our own targets treat warnings as errors; a plain cmake build does not.
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
-            -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DTOLLIX_WERROR=ON
+            -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DTOLLIX_WERROR=ON $(LAUNCHER)
 
 # Sanitizer findings end the test that reached them; leaks inside system libraries that
 # are not ours are listed, each with its reason, in the suppression file.
@@ -46,7 +50,7 @@ test-sanitize: DEPS_GROUPS = test fuzz
 test-sanitize: deps
 	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-	    -DTOLLIX_SANITIZE=ON -DTOLLIX_WERROR=ON >/dev/null
+	    -DTOLLIX_SANITIZE=ON -DTOLLIX_WERROR=ON $(LAUNCHER) >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
 
