@@ -77,13 +77,14 @@ private slots:
         QCOMPARE(settings.keepHistory, 1);
         QCOMPARE(settings.historyDays, 0);
         QCOMPARE(settings.showNotifications, 1);
+        QCOMPARE(settings.learnTunnels, 1);
         QVERIFY(settings.tunnels.empty());
 
         QVERIFY(settings.SaveSettings(Store()));
         QCOMPARE(Store().FilePath(), dir_.path() + "/Quardell/Tollix.conf");
         QSettings saved(Store().FilePath(), QSettings::IniFormat);
         saved.beginGroup("settings");
-        QCOMPARE(saved.childKeys().size(), 15);
+        QCOMPARE(saved.childKeys().size(), 16);
         QCOMPARE(saved.value("start with Windows").toInt(), 1);
         QCOMPARE(saved.value("AWAY notification timeout").toInt(), 300);
         QCOMPARE(saved.value("user group name").toString(), "Other Contacts");
@@ -100,6 +101,7 @@ private slots:
         settings.awayNotificationTimeout = 90;
         settings.historyDays = 30;
         settings.showNotifications = 0;
+        settings.learnTunnels = 0;
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"far", "net", 17}));
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"", "", 5}));
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"10.1.2.3", "", 18}));
@@ -116,6 +118,7 @@ private slots:
         QCOMPARE(loaded.awayNotificationTimeout, 90);
         QCOMPARE(loaded.historyDays, 30);
         QCOMPARE(loaded.showNotifications, 0);
+        QCOMPARE(loaded.learnTunnels, 0);
         // The entry without a host is skipped and uses up no number.
         QCOMPARE(Hosts(loaded), QStringList({"far", "10.1.2.3"}));
         QCOMPARE(loaded.tunnels[0]->tunSubnet, "net");
@@ -263,7 +266,7 @@ private slots:
         settings.userFirstName = "Ann";
         QVERIFY(settings.SaveSettings(Store()));
         const QStringList everyValue = SavedKeys();  // left out: what the administrator sets
-        QCOMPARE(everyValue.size(), 11);
+        QCOMPARE(everyValue.size(), 12);
         QVERIFY(everyValue.contains("settings/user first name"));
         QVERIFY(!everyValue.contains("settings/user group name"));
         QVERIFY(!everyValue.contains("settings/AWAY notification timeout"));
@@ -292,6 +295,44 @@ private slots:
         own.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"hub", "", 7}));
         own.SaveSettings(Store());
         QCOMPARE(SavedKeys(), everyValue);
+    }
+
+    void savingComparesWithWhatWasInheritedAtLoad_data() {
+        QTest::addColumn<QString>("systemAtSave");  // null: the file is gone
+        QTest::addColumn<QString>("userGroup");     // empty: left as loaded
+        QTest::addColumn<QString>("groupNextTime");
+        QTest::addColumn<QStringList>("tunnelsNextTime");
+        // Of another size: Qt reads a file again only when its size or time has changed.
+        QString changed = kAdminFile;
+        changed.replace("Sales", "Support").replace("relay", "hub.example");
+        QTest::newRow("changed meanwhile") << changed << ""
+                                           << "Support" << QStringList({"hub.example"});
+        QTest::newRow("removed meanwhile") << QString() << ""
+                                           << "Other Contacts" << QStringList();
+        QTest::newRow("user's choice") << changed << "Ops"
+                                       << "Ops" << QStringList({"hub.example"});
+    }
+    void savingComparesWithWhatWasInheritedAtLoad() {
+        QFETCH(QString, systemAtSave);
+        QFETCH(QString, userGroup);
+        QFETCH(QString, groupNextTime);
+        QFETCH(QStringList, tunnelsNextTime);
+        WriteFile(SystemFile("a"), kAdminFile);
+        AppSettings running;
+        running.LoadSettings(Store());
+        if (!userGroup.isEmpty()) {
+            running.userGroupName = userGroup.toStdString();
+        }
+        // The administrator edits the file while the program runs, which then saves.
+        QFile::remove(SystemFile("a"));
+        if (!systemAtSave.isNull()) {
+            WriteFile(SystemFile("a"), systemAtSave);
+        }
+        running.SaveSettings(Store());
+        AppSettings next;
+        next.LoadSettings(Store());
+        QCOMPARE(next.userGroupName, groupNextTime.toStdString());
+        QCOMPARE(Hosts(next), tunnelsNextTime);
     }
 
     void newTunnelTests() {
