@@ -165,12 +165,69 @@ private slots:
 
         // This copy's own text heard back goes to the addressee's conversation, outgoing;
         // with the addressee not listed it is not shown.
-        h.FromGroup(text(4, "10.0.0.9", "mine"), "10.0.0.5");
-        h.FromGroup(text(5, "10.0.0.99", "to a stranger"), "10.0.0.5");
+        h.app.SendTextTo("10.0.0.9", "mine");
+        h.FromGroup(MessageCodec::EnvelopeText(h.multicast.sent.back()), "10.0.0.5");
+        h.app.SendTextTo("10.0.0.99", "to a stranger");
+        h.FromGroup(MessageCodec::EnvelopeText(h.multicast.sent.back()), "10.0.0.5");
         QCOMPARE(h.texts.size(), std::size_t{2});
         QCOMPARE(h.texts[1].contactAddress, "10.0.0.9");
         QCOMPARE(h.texts[1].text, "mine");
         QVERIFY(h.texts[1].outgoing);
+    }
+
+    void ownTextsAreKnownByTheirIds_data() {
+        QTest::addColumn<bool>("sentHere");  // else forged: FROM this host, by another
+        QTest::addColumn<int>("secondsLater");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("shownAsOwn");
+        QTest::newRow("heard back") << true << 59 << "10.0.0.9" << true;
+        QTest::newRow("heard back too late") << true << 60 << "10.0.0.9" << false;
+        QTest::newRow("forged, to a contact") << false << 0 << "10.0.0.9" << false;
+        QTest::newRow("forged, to this copy") << false << 0 << "10.0.0.5" << false;
+    }
+    void ownTextsAreKnownByTheirIds() {
+        QFETCH(bool, sentHere);
+        QFETCH(int, secondsLater);
+        QFETCH(QString, to);
+        QFETCH(bool, shownAsOwn);
+        CoreHarness h;
+        h.AddTunnel("far", 11);
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 1), "10.0.0.9");
+        NetMessage text;
+        std::string sender = "10.0.0.5";
+        if (sentHere) {
+            h.app.SendTextTo(to.toStdString(), "mine");
+            text = h.multicast.sent.back();
+        } else {
+            MessageCodec().Decode(text, Envelope(MSGTYPE_TEXT, 77, "Ann", "Lee", "Ops",
+                                                 "TO=" + to.toStdString() + "|TEXT=mine"));
+            text.from = "10.0.0.5";
+            sender = "10.0.0.66";
+        }
+        h.clock.now += secondsLater;
+        h.FromGroup(MessageCodec::EnvelopeText(text), sender);
+        QCOMPARE(h.texts.size(), std::size_t{shownAsOwn ? 1u : 0u});
+        if (shownAsOwn) {
+            QCOMPARE(h.texts[0].contactAddress, "10.0.0.9");
+            QVERIFY(h.texts[0].outgoing);
+        }
+        QCOMPARE(h.app.Contacts().ContactCount(), 2);    // this host is never listed
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{2});  // relayed all the same
+    }
+
+    void relayThatLearnsNothingKeepsToItsTunnels() {
+        CoreHarness h;
+        h.app.Settings().learnTunnels = 0;
+        h.AddTunnel("given", 11);
+        h.FromTunnel(Envelope(MSGTYPE_HELLO, 9), "10.8.0.1");  // a stranger
+        QCOMPARE(h.app.Settings().tunnels.size(), std::size_t{1});
+        QCOMPARE(h.multicast.sent.size(), std::size_t{1});  // its datagram still relayed
+        h.FromGroup(MessageCodec::EnvelopeText(h.multicast.sent[0]), "10.0.0.5");
+        h.FromGroup(Envelope(MSGTYPE_TEXT, 10, "Bob", "Brown", "Ops", "TO=10.0.0.7|TEXT=x"));
+        QCOMPARE(h.tunnel.sent.size(), std::size_t{2});
+        for (const auto& copy : h.tunnel.sent) {
+            QCOMPARE(copy.host, "given");
+        }
     }
 
     void undecodableDatagramIsCountedReportedAndDropped() {
