@@ -8,7 +8,6 @@
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -37,29 +36,16 @@ void CheckEvent(std::string_view line) {
         static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1 != kind->second) {
         std::abort();
     }
-    const auto hex = [&](std::size_t at) {
-        return at < line.size() && std::isxdigit(static_cast<unsigned char>(line[at])) != 0;
-    };
     for (std::size_t i = 0; i < line.size(); ++i) {
         const auto byte = static_cast<unsigned char>(line[i]);
-        const bool c1 = byte == 0xc2 && i + 1 < line.size() &&
-                        static_cast<unsigned char>(line[i + 1]) < 0xa0 &&
-                        static_cast<unsigned char>(line[i + 1]) >= 0x80;
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7f || c1) {
+        const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7f ||
+            (byte == 0xc2 && next >= 0x80 && next < 0xa0) ||
+            (byte == '\\' &&
+             std::string_view("ntr\\x").find(static_cast<char>(next)) == std::string_view::npos)) {
             std::abort();
         }
-        if (byte != '\\') {
-            continue;
-        }
-        if (i + 1 == line.size()) {
-            std::abort();
-        }
-        const char next = line[++i];
-        if (next == 'x' && hex(i + 1) && hex(i + 2)) {
-            i += 2;
-        } else if (std::string_view("ntr\\").find(next) == std::string_view::npos) {
-            std::abort();
-        }
+        i += byte == '\\' ? 1 : 0;
     }
 }
 

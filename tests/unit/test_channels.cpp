@@ -202,17 +202,12 @@ private slots:
 
         const std::uint16_t port = FreePort();
         QVERIFY(channel.OpenChannel(port));
-        // A failed look-up says why in the resolver's words.
         QVERIFY(channel.SendToHost("no-such-host.invalid", port, "x", 1));
         QTRY_COMPARE(events.tunnelFailures, 1);
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_DGRAM;
-        addrinfo* found = nullptr;
-        const int code = getaddrinfo("no-such-host.invalid", nullptr, &hints, &found);
-        QVERIFY(code != 0 && code != EAI_SYSTEM);
+        addrinfo* found = nullptr;  // the resolver's words for what went wrong
+        const int code = getaddrinfo("no-such-host.invalid", nullptr, nullptr, &found);
         QCOMPARE(events.systemErrors.back(),
-                 std::string("no-such-host.invalid: ") + gai_strerror(code));
+                 "no-such-host.invalid: " + std::string(gai_strerror(code)));
 
         // The tunnel port held by another program: the channel does not open.
         RecordingEvents otherEvents;
@@ -278,14 +273,13 @@ private slots:
         QVERIFY(!destinations.Wait("a", {2035, "y"}, start));  // one look-up at a time
         QCOMPARE(destinations.Answer("a", {LoopbackAddress(), {}}, start).size(), std::size_t{2});
         QVERIFY(destinations.Wait("b", {2035, "z"}, start));
-        QVERIFY(destinations.Answer("b", {std::nullopt, "No address"}, start).size() == 1);
+        QVERIFY(destinations.Answer("b", {}, start).size() == 1);
 
         const auto at = [&](int seconds) { return start + std::chrono::seconds(seconds); };
         QCOMPARE(destinations.Find("a", at(59), known), TunnelDestinations::State::Known);
         QCOMPARE(known.address->s_addr, LoopbackAddress().s_addr);
         QCOMPARE(destinations.Find("a", at(60), known), TunnelDestinations::State::Unknown);
         QCOMPARE(destinations.Find("b", at(9), known), TunnelDestinations::State::Failed);
-        QCOMPARE(known.failure, "No address");
         QCOMPARE(destinations.Find("b", at(10), known), TunnelDestinations::State::Unknown);
     }
 };
