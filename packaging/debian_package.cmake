@@ -1,9 +1,9 @@
 # The Debian package, built by `make package` with CPack's DEB generator:
 # tollix_<version>_<arch>.deb with both programs, icons, .desktop file, man pages, the
-# relay's systemd unit and the administrator's example defaults.
+# relay's systemd unit and settings, and the administrator's example defaults.
 
 # Files only the package installs: `make install` must neither overwrite an
-# administrator's /etc/xdg/Quardell/Tollix.conf nor put a unit outside its prefix.
+# administrator's files in /etc nor put a unit outside its prefix.
 set(TOLLIX_PACKAGE_DIR ${CMAKE_CURRENT_LIST_DIR})
 configure_file(${TOLLIX_PACKAGE_DIR}/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
@@ -18,6 +18,8 @@ install(FILES ${TOLLIX_PACKAGE_DIR}/tollix-relay.sysusers DESTINATION /usr/lib/s
         RENAME tollix-relay.conf COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES ${TOLLIX_PACKAGE_DIR}/Tollix.conf DESTINATION /etc/xdg/Quardell
         COMPONENT system EXCLUDE_FROM_ALL)
+install(FILES ${TOLLIX_PACKAGE_DIR}/tollix-relay.conf DESTINATION /etc/tollix-relay/Quardell
+        RENAME Tollix.conf COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES ${TOLLIX_PACKAGE_DIR}/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tollix COMPONENT system EXCLUDE_FROM_ALL)
 

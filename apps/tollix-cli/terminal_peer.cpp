@@ -41,6 +41,15 @@ bool ParseCount(const std::string& text, int& count) {
     return count > 0;
 }
 
+// The value of a hexadecimal digit, or -1.
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    const char lower = static_cast<char>(c | 0x20);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
 }  // namespace
 
 TerminalPeer::TerminalPeer(CTollixApp& app, TerminalOutput& out) : app_(app), out_(out) {
@@ -237,15 +246,22 @@ std::string TerminalPeer::Unescape(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            const char next = text[i + 1];
-            if (next == 'n' || next == 't' || next == '\\') {
-                result += next == 'n' ? '\n' : next == 't' ? '\t' : '\\';
+        const std::string_view rest = text.substr(i);
+        if (rest.size() >= 2 && rest[0] == '\\') {
+            const std::size_t named = std::string_view("ntr\\").find(rest[1]);
+            if (named != std::string_view::npos) {
+                result += "\n\t\r\\"[named];
                 ++i;
                 continue;
             }
+            if (rest.size() >= 4 && rest[1] == 'x' && HexValue(rest[2]) >= 0 &&
+                HexValue(rest[3]) >= 0) {
+                result += static_cast<char>(HexValue(rest[2]) * 16 + HexValue(rest[3]));
+                i += 3;
+                continue;
+            }
         }
-        result += text[i];
+        result += text[i];  // any other backslash stands for itself
     }
     return result;
 }

@@ -34,7 +34,9 @@ public:
     // Ends the wait of SendOnce or Disconnect now (a termination signal).
     void StopWaiting();
 
-    // A command's text with \n, \t and \\ turned into a line break, a TAB and a backslash.
+    // A command's text with the escapes of the output read back: \n, \t, \r and \\ as a
+    // line break, a TAB, a carriage return and a backslash, \xHH as the byte HH. So a
+    // text field of an event, sent on as it stands, is the text that arrived.
     static std::string Unescape(std::string_view text);
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRecursiveMutex>
+#include <QVariantMap>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,19 @@ struct AppSettings {
     int keepHistory = 1;
     int historyDays = 0;
     int showNotifications = 1;
+    // Whether a datagram from a tunnel sender that no entry names adds an entry for it.
+    // Off for a relay: anyone who can reach its tunnel port would otherwise receive a copy
+    // of everything said on its subnet. It then forwards only through the tunnels given.
+    int learnTunnels = 1;
+
+    // What the administrator's file set when the settings were loaded: saving leaves a
+    // value out of the user's file while it still equals what was inherited, so that the
+    // administrator's changes made while the program runs reach this user at the next
+    // start instead of being frozen into the user's file.
+    struct Inherited {
+        QVariantMap values;  // by value name, as read
+        std::vector<TunnelEntry> tunnels;
+    } inherited;
 
     // True when `host` and `id` are valid and no entry has the same host (ignoring case),
     // the same non-zero id or the same non-empty subnet (ignoring case).
@@ -74,8 +88,8 @@ struct AppSettings {
     // appends the stored tunnels (the administrator's while the user's file has none),
     // stopping at the first entry that is missing, invalid or repeats an earlier one.
     bool LoadSettings(const SettingsStore& store);
-    // Writes every stored value and rewrites the tunnel section, leaving out what the
-    // administrator's file sets and the user has left as it is.
+    // Writes every stored value and rewrites the tunnel section, leaving out what was
+    // inherited from the administrator's file and the user has left as it is.
     bool SaveSettings(const SettingsStore& store) const;
 
     UserIdentity Identity() const { return {userFirstName, userLastName, userGroupName}; }

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <utility>
 
 namespace tollix {
 
@@ -20,6 +22,27 @@ public:
 private:
     std::array<std::int32_t, kSize> ids_{};
     std::size_t oldest_ = 0;
+};
+
+// The IDs of the texts this copy sent and has not yet heard back. A text that names this
+// host as its sender is this copy's own only when its ID is here: anyone on the LAN can
+// put this host's address into FROM. An ID is kept until its text is heard back, for at
+// most a minute (an echo takes milliseconds, a relayed one a name look-up at most), and
+// only the newest 256 are kept, so that a script that sends fast never grows the list.
+class SentTextIds {
+public:
+    static constexpr std::size_t kMaxIds = 256;
+    static constexpr std::int64_t kKeepSeconds = 60;
+
+    void Add(std::int32_t id, std::int64_t now);
+    // True once for an ID added in the last minute; the ID is then forgotten, so that a
+    // copy of the text replayed later is not taken for this copy's own again.
+    bool TakeIfSent(std::int32_t id, std::int64_t now);
+
+private:
+    void ForgetOld(std::int64_t now);
+
+    std::deque<std::pair<std::int32_t, std::int64_t>> ids_;  // ID and time sent, oldest first
 };
 
 }  // namespace tollix

@@ -73,9 +73,11 @@ void CTollixApp::HandleDatagram(std::string_view text, const std::string& sender
         }
 
         if (!fromMulticast) {
-            // Learn a sender that no tunnel names, within the bound of the list; relay the
-            // datagram to the group in any case.
-            {
+            // Learn a sender that no tunnel names, within the bound of the list and unless
+            // learning is off (a relay that keeps to the tunnels it was given); relay the
+            // datagram to the group in any case, so that a copy that names this one as its
+            // tunnel still reaches this subnet.
+            if (settings_.learnTunnels != 0) {
                 QMutexLocker lock(&settings_.tunnelsLock);
                 if (settings_.tunnels.size() < AppSettings::kMaxTunnels &&
                     settings_.IsNewTunnel(senderAddress, -1, {})) {
@@ -98,7 +100,9 @@ void CTollixApp::HandleDatagram(std::string_view text, const std::string& sender
 void CTollixApp::RouteNewMessage(NetMessage& message, int length) {
     stats_.Count(CountKind::NewMessages, message, length);
     Send(message, /*viaMulticast=*/false);
-    const bool fromHere = IsLocalAddress(message.from);  // this copy's own, heard back
+    // Sent from this host: this copy's own message heard back, another program on this
+    // host, or a forgery. This host is never a contact.
+    const bool fromHere = IsLocalAddress(message.from);
     if (!fromHere) {
         contacts_.OnIncomingMessage(message);
     }
@@ -108,8 +112,16 @@ void CTollixApp::RouteNewMessage(NetMessage& message, int length) {
                 settings_.trackSystemIdleTime != 0 && presence_ == PresenceState::Away;
             BuildAndSend(away ? MSGTYPE_AWAY : MSGTYPE_ONLINE);
         }
-    } else if (message.msgType == MSGTYPE_TEXT && (fromHere || IsLocalAddress(message.to))) {
-        OnIncomingText(message, fromHere);
+    } else if (message.msgType == MSGTYPE_TEXT) {
+        // A text from this host is shown as the user's own only when this copy built it.
+        // Any other (the terminal peer beside the desktop program, or a text forged with
+        // this host's address) is not the user's, and since this host is not a contact
+        // it is not shown at all: it was relayed and counted like every message, and ends
+        // here. Its TO is not looked at, so a forgery cannot pose as an incoming text.
+        if (fromHere ? sentTextIds_.TakeIfSent(message.id, clock_.Now())
+                     : IsLocalAddress(message.to)) {
+            OnIncomingText(message, fromHere);
+        }
     }
     emit messageRouted(message);
 }
@@ -148,6 +160,9 @@ bool CTollixApp::SendTextTo(const std::string& address, const std::string& text)
         alerts_.Show("Message is too long!");
         return false;
     }
+    // Noted before it is sent: a box shown by a failed send runs a nested event loop in
+    // which the text may already come back.
+    sentTextIds_.Add(message.id, clock_.Now());
     return Send(message, /*viaMulticast=*/true);
 }
 

@@ -38,6 +38,7 @@ constexpr std::array kIntValues{
     IntValue{"keep history", &AppSettings::keepHistory},
     IntValue{"history days", &AppSettings::historyDays},
     IntValue{"show desktop notifications", &AppSettings::showNotifications},
+    IntValue{"learn tunnels", &AppSettings::learnTunnels},
 };
 
 // Names of the n-th tunnel's values: "tunnel_0 tunHost", with the space.
@@ -96,13 +97,38 @@ std::vector<TunnelEntry> SavedTunnels(const AppSettings& settings) {
     return saved;
 }
 
+// The values that the administrator's file sets, as this copy reads them (an unreadable
+// number as the default it keeps), and its tunnels.
+AppSettings::Inherited ReadInherited(QSettings& system) {
+    AppSettings read;
+    ReadValues(system, read);
+    ReadTunnels(system, read);
+    AppSettings::Inherited inherited;
+    system.beginGroup("settings");
+    for (const StringValue& value : kStringValues) {
+        if (system.contains(value.name)) {
+            inherited.values[value.name] = QString::fromStdString(read.*value.field);
+        }
+    }
+    for (const IntValue& value : kIntValues) {
+        if (system.contains(value.name)) {
+            inherited.values[value.name] = read.*value.field;
+        }
+    }
+    system.endGroup();
+    inherited.tunnels = SavedTunnels(read);
+    return inherited;
+}
+
 }  // namespace
 
 bool AppSettings::LoadSettings(const SettingsStore& store) {
     const auto settings = store.Open();
     const auto system = store.OpenSystem();
+    inherited = {};
     if (system) {
         ReadValues(*system, *this);
+        inherited = ReadInherited(*system);
     }
     ReadValues(*settings, *this);
     // The administrator's tunnels apply while the user's file has no tunnel section.
@@ -112,18 +138,13 @@ bool AppSettings::LoadSettings(const SettingsStore& store) {
 }
 
 bool AppSettings::SaveSettings(const SettingsStore& store) const {
-    // A value that the administrator's file sets, and that the user has left as it is, is
-    // left out of the user's file, so that later changes of the administrator's file reach
-    // this user. Every other value is written, as without such a file.
-    const auto system = store.OpenSystem();
-    AppSettings defaults;
-    if (system) {
-        ReadValues(*system, defaults);
-        ReadTunnels(*system, defaults);
-    }
+    // A value inherited from the administrator's file at load, that the user has left as
+    // it is, is left out of the user's file, so that the administrator's later changes
+    // reach this user. Every other value is written, as without such a file.
     const auto settings = store.Open();
-    const auto write = [&](const char* name, const QVariant& value, bool isDefault) {
-        if (system && isDefault && system->contains(QStringLiteral("settings/") + name)) {
+    const auto write = [&](const char* name, const QVariant& value) {
+        const auto found = inherited.values.constFind(name);
+        if (found != inherited.values.constEnd() && *found == value) {
             settings->remove(name);
         } else {
             settings->setValue(name, value);
@@ -132,19 +153,16 @@ bool AppSettings::SaveSettings(const SettingsStore& store) const {
 
     settings->beginGroup("settings");
     for (const StringValue& value : kStringValues) {
-        const std::string& field = this->*value.field;
-        write(value.name, QString::fromStdString(field), field == defaults.*value.field);
+        write(value.name, QString::fromStdString(this->*value.field));
     }
     for (const IntValue& value : kIntValues) {
-        const int field = this->*value.field;
-        write(value.name, field, field == defaults.*value.field);
+        write(value.name, this->*value.field);
     }
     settings->endGroup();
 
     settings->remove("tunnels");
     const std::vector<TunnelEntry> tunnelsToSave = SavedTunnels(*this);
-    const std::vector<TunnelEntry> systemTunnels = SavedTunnels(defaults);
-    if (tunnelsToSave != systemTunnels) {  // both empty: nothing to write
+    if (tunnelsToSave != inherited.tunnels) {  // both empty: nothing to write
         settings->beginGroup("tunnels");
         for (std::size_t n = 0; n < tunnelsToSave.size(); ++n) {
             const TunnelEntry& entry = tunnelsToSave[n];
@@ -155,7 +173,7 @@ bool AppSettings::SaveSettings(const SettingsStore& store) const {
                                QString::fromStdString(entry.tunSubnet));
             settings->setValue(TunnelValueName(number, "tunId"), entry.tunId);
         }
-        if (tunnelsToSave.empty() && !systemTunnels.empty()) {
+        if (tunnelsToSave.empty() && !inherited.tunnels.empty()) {
             // The user removed the administrator's tunnels: a first entry without a host,
             // at which every copy stops loading, keeps the section and the list empty.
             settings->setValue(TunnelValueName(0, "tunHost"), QString());

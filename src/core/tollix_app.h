@@ -109,6 +109,7 @@ private:
     PresenceState presence_ = PresenceState::Offline;
     std::int64_t lastActivityTime_ = 0;
     RecentIdWindow recentIds_;
+    SentTextIds sentTextIds_;  // tells this copy's own texts, heard back, from forgeries
     AlertService alerts_;
     ContactList contacts_;
 };

@@ -13,8 +13,11 @@ namespace tollix {
 // the resolver is destroyed. Tests put a resolver of their own in its place.
 class HostResolver {
 public:
-    // The first IPv4 address of `host`, or nothing when the name cannot be resolved.
-    using Answer = std::function<void(const std::string& host, std::optional<in_addr> address)>;
+    struct Result {
+        std::optional<in_addr> address;  // the first IPv4 address of the host
+        std::string failure;             // without one: why, in the resolver's words
+    };
+    using Answer = std::function<void(const std::string& host, const Result& result)>;
 
     virtual ~HostResolver() = default;
     virtual void Lookup(const std::string& host, Answer answer) = 0;

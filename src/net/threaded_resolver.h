@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "net/host_resolver.h"
@@ -28,13 +29,14 @@ public:
 private:
     struct Shared;
     void DeliverAnswers();
-    void Deliver(std::uint64_t lookup, std::optional<in_addr> address);
+    void Deliver(std::uint64_t lookup, const Result& result);
 
     std::shared_ptr<Shared> shared_;  // also held by every worker until it has answered
     QObject context_;  // for answers posted to the event loop; gone with the resolver
     QSocketNotifier* notifier_ = nullptr;
     std::uint64_t nextLookup_ = 0;
     std::map<std::uint64_t, std::pair<std::string, Answer>> pending_;
+    std::string noWorkers_;  // why no worker could be had, the reason look-ups then fail
 };
 
 }  // namespace tollix

@@ -6,16 +6,13 @@
 namespace tollix {
 
 TunnelDestinations::State TunnelDestinations::Find(const std::string& host, Time now,
-                                                   in_addr& address) const {
+                                                   HostResolver::Result& known) const {
     const auto found = hosts_.find(host);
     if (found == hosts_.end() || !found->second.waiting.empty() || now >= found->second.expires) {
         return State::Unknown;
     }
-    if (!found->second.address) {
-        return State::Failed;
-    }
-    address = *found->second.address;
-    return State::Known;
+    known = found->second.answer;
+    return known.address ? State::Known : State::Failed;
 }
 
 bool TunnelDestinations::Wait(const std::string& host, Datagram datagram, Time now) {
@@ -34,12 +31,11 @@ bool TunnelDestinations::Wait(const std::string& host, Datagram datagram, Time n
     return idle;
 }
 
-std::vector<TunnelDestinations::Datagram> TunnelDestinations::Answer(const std::string& host,
-                                                                     std::optional<in_addr> address,
-                                                                     Time now) {
+std::vector<TunnelDestinations::Datagram> TunnelDestinations::Answer(
+    const std::string& host, const HostResolver::Result& answer, Time now) {
     Host& entry = hosts_[host];
-    entry.address = address;
-    entry.expires = now + (address ? kKeepAddress : kKeepFailure);
+    entry.answer = answer;
+    entry.expires = now + (answer.address ? kKeepAddress : kKeepFailure);
     std::vector<Datagram> waited(std::make_move_iterator(entry.waiting.begin()),
                                  std::make_move_iterator(entry.waiting.end()));
     entry.waiting.clear();

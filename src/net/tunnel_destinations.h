@@ -1,15 +1,14 @@
 #pragma once
 
-#include <netinet/in.h>
-
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "net/host_resolver.h"
 
 namespace tollix {
 
@@ -32,20 +31,22 @@ public:
     };
     enum class State { Known, Failed, Unknown };
 
-    // What is known of `host` at `now`; `address` is set when it is Known.
-    State Find(const std::string& host, Time now, in_addr& address) const;
+    // What is known of `host` at `now`: `known` holds its address when it is Known, and
+    // the resolver's reason when it is Failed.
+    State Find(const std::string& host, Time now, HostResolver::Result& known) const;
     // Queues a datagram for `host`, dropping its oldest beyond 64. True when a look-up must
     // be started because none is under way.
     bool Wait(const std::string& host, Datagram datagram, Time now);
     // Keeps the answer of the look-up for `host` and hands back what waited for it.
-    std::vector<Datagram> Answer(const std::string& host, std::optional<in_addr> address, Time now);
+    std::vector<Datagram> Answer(const std::string& host, const HostResolver::Result& answer,
+                                 Time now);
     bool AnyWaiting() const;
     // Forgets every name that nothing waits for.
     void ForgetIdle();
 
 private:
     struct Host {
-        std::optional<in_addr> address;
+        HostResolver::Result answer;
         Time expires{};
         std::deque<Datagram> waiting;  // not empty exactly while a look-up is under way
     };

@@ -2,8 +2,6 @@
 
 #include <arpa/inet.h>
 
-#include <cerrno>
-
 #include "net/system_error.h"
 #include "net/threaded_resolver.h"
 
@@ -17,6 +15,11 @@ sockaddr_in Destination(in_addr address, std::uint16_t port) {
     destination.sin_port = htons(port);
     destination.sin_addr = address;
     return destination;
+}
+
+// A failed look-up in the resolver's words, with the name that was looked up.
+std::string LookupFailed(const std::string& host, const HostResolver::Result& answer) {
+    return host + ": " + (answer.failure.empty() ? "Unknown host" : answer.failure);
 }
 
 }  // namespace
@@ -58,16 +61,18 @@ bool CUnicastSocket::SendToHost(const std::string& host, std::uint16_t port, con
     in_addr address{};
     if (inet_pton(AF_INET, host.c_str(), &address) != 1 && sendSocket_.IsOpen()) {
         const auto now = std::chrono::steady_clock::now();
-        switch (destinations_.Find(host, now, address)) {
+        HostResolver::Result known;
+        switch (destinations_.Find(host, now, known)) {
             case TunnelDestinations::State::Known:
+                address = *known.address;
                 break;
             case TunnelDestinations::State::Failed:
-                events_.ReportSystemError(RecordSystemError(EINVAL));
+                events_.ReportSystemError(LookupFailed(host, known));
                 return false;
             case TunnelDestinations::State::Unknown:
                 if (destinations_.Wait(host, {port, std::string(buffer, length)}, now)) {
                     resolver_->Lookup(
-                        host, [this](const std::string& name, std::optional<in_addr> answer) {
+                        host, [this](const std::string& name, const HostResolver::Result& answer) {
                             OnAnswer(name, answer);
                         });
                 }
@@ -82,18 +87,18 @@ bool CUnicastSocket::SendToHost(const std::string& host, std::uint16_t port, con
     return true;
 }
 
-void CUnicastSocket::OnAnswer(const std::string& host, std::optional<in_addr> address) {
+void CUnicastSocket::OnAnswer(const std::string& host, const HostResolver::Result& answer) {
     const std::vector<TunnelDestinations::Datagram> waited =
-        destinations_.Answer(host, address, std::chrono::steady_clock::now());
+        destinations_.Answer(host, answer, std::chrono::steady_clock::now());
     std::string failure;
-    if (!address) {
+    if (!answer.address) {
         if (!waited.empty()) {
-            failure = RecordSystemError(EINVAL);
+            failure = LookupFailed(host, answer);
         }
     } else {
         for (const TunnelDestinations::Datagram& datagram : waited) {
             if (!sendSocket_.SendTo(datagram.bytes.data(), datagram.bytes.size(),
-                                    Destination(*address, datagram.port)) &&
+                                    Destination(*answer.address, datagram.port)) &&
                 failure.empty()) {
                 failure = LastSystemError();
             }

@@ -16,8 +16,8 @@ namespace tollix {
 // A host given by name is looked up asynchronously, so that a slow name server never holds
 // up the event loop. Its datagrams wait for the answer (at most 64 per host, the oldest
 // dropped), which is then kept for 60 seconds (a failure for 10); a look-up that fails is
-// reported as a failed send. Closing the channel keeps the send socket until the datagrams
-// that wait for a look-up, such as a farewell, have gone.
+// reported as a failed send, with the name and the resolver's reason. Closing the channel keeps the
+// send socket until the datagrams that wait for a look-up, such as a farewell, have gone.
 class CUnicastSocket : public TunnelChannel {
 public:
     // Without a resolver, the system's is used on worker threads.
@@ -34,7 +34,7 @@ public:
     bool IsReceiving() const { return receiveSocket_.IsOpen(); }
 
 private:
-    void OnAnswer(const std::string& host, std::optional<in_addr> address);
+    void OnAnswer(const std::string& host, const HostResolver::Result& answer);
 
     ChannelEvents& events_;
     std::unique_ptr<HostResolver> resolver_;

@@ -1,8 +1,9 @@
 // Feeds arbitrary command lines to the terminal peer, with fake channels that loop every
 // datagram sent back to the copy (so that sent texts come back as events) and a history
 // store in a temporary folder (so that `history` answers), and checks every event line
-// written: fields in escaped form, one line per event. Also checks that escaping any text
-// and reading it back as a command's text gives the text again.
+// written: fields in escaped form, one line per event, no control character of a field's
+// own. Also checks that escaping any text and reading it back as a command's text gives
+// the text again.
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
@@ -23,8 +24,9 @@
 
 namespace {
 
-// An event has the number of fields its kind says, and every backslash in it starts one of
-// \n, \t and \\: a TAB or a line break of a field's own never gets out unescaped.
+// An event has the number of fields its kind says, every backslash in it starts one of
+// \n, \t, \r, \\ and \xHH, and no control character gets out but the TABs between fields:
+// none of a field's own reaches the terminal unescaped.
 void CheckEvent(std::string_view line) {
     static const std::map<std::string_view, std::size_t> fields{
         {"contact", 7}, {"text", 5}, {"alert", 2},  {"state", 3},
@@ -35,13 +37,15 @@ void CheckEvent(std::string_view line) {
         std::abort();
     }
     for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] != '\\') {
-            continue;
-        }
-        if (i + 1 == line.size() ||
-            std::string_view("nt\\").find(line[++i]) == std::string_view::npos) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7f ||
+            (byte == 0xc2 && next >= 0x80 && next < 0xa0) ||
+            (byte == '\\' &&
+             std::string_view("ntr\\x").find(static_cast<char>(next)) == std::string_view::npos)) {
             std::abort();
         }
+        i += byte == '\\' ? 1 : 0;
     }
 }
 

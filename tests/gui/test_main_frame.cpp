@@ -525,9 +525,9 @@ private slots:
         // is stored as sent, with the user's names.
         QVERIFY(QTest::qWaitForWindowActive(&window));
         TextFrom(copy.core, 11, 101, "while you look");
-        copy.core.FromGroup(
-            Envelope(MSGTYPE_TEXT, 102, "Ann", "Lee", "Ops", "TO=10.0.1.11|TEXT=reply"),
-            "10.0.0.5");
+        copy.core.app.SendTextTo("10.0.1.11", "reply");
+        copy.core.FromGroup(MessageCodec::EnvelopeText(copy.core.multicast.sent.back()),
+                            "10.0.0.5");
         QTRY_VERIFY(window.HistoryView()->toPlainText().endsWith(
             " P11: while you look\n" + QString(CDialogView::kSentMark) + " unknown user: reply\n"));
         const QList<HistoryEntry> last = copy.history.Last("10.0.1.11", 1);

@@ -109,6 +109,11 @@ private slots:
         QCOMPARE(h.tunnel.sent.size(), std::size_t{0});
         QCOMPARE(h.app.Stats().receivedPackets, 2);
         QCOMPARE(h.app.Stats().processedPackets, 0);
+
+        h.app.Settings().learnTunnels = 0;  // a relay keeps to the tunnels it was given
+        h.FromTunnel(Envelope(MSGTYPE_ONLINE, 11), "10.8.0.2", 2035);
+        QCOMPARE(tunnels.size(), std::size_t{2});
+        QCOMPARE(h.multicast.sent.size(), std::size_t{3});  // still relayed
     }
 
     void learnedTunnelsAreBounded() {
@@ -165,12 +170,23 @@ private slots:
 
         // This copy's own text heard back goes to the addressee's conversation, outgoing;
         // with the addressee not listed it is not shown.
-        h.FromGroup(text(4, "10.0.0.9", "mine"), "10.0.0.5");
-        h.FromGroup(text(5, "10.0.0.99", "to a stranger"), "10.0.0.5");
+        for (const char* to : {"10.0.0.9", "10.0.0.99"}) {
+            h.app.SendTextTo(to, "mine");
+            h.FromGroup(MessageCodec::EnvelopeText(h.multicast.sent.back()), "10.0.0.5");
+        }
         QCOMPARE(h.texts.size(), std::size_t{2});
         QCOMPARE(h.texts[1].contactAddress, "10.0.0.9");
         QCOMPARE(h.texts[1].text, "mine");
         QVERIFY(h.texts[1].outgoing);
+
+        // Only texts it built are its own: not one with its address forged by another
+        // host, nor its own heard back after a minute.
+        std::string forged = text(6, "10.0.0.9", "forged");
+        h.FromGroup(forged.replace(forged.find("FROM=:0"), 7, "FROM=10.0.0.5:2030"), "10.0.0.66");
+        h.app.SendTextTo("10.0.0.9", "late");
+        h.clock.now += 60;
+        h.FromGroup(MessageCodec::EnvelopeText(h.multicast.sent.back()), "10.0.0.5");
+        QCOMPARE(h.texts.size(), std::size_t{2});
     }
 
     void undecodableDatagramIsCountedReportedAndDropped() {
