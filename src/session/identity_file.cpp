@@ -17,6 +17,10 @@ namespace {
 
 // A real identity file is well under 2 KiB; anything past this is not one.
 constexpr qsizetype kMaxFileSize = 64 * 1024;
+// Another process holds the folder's lock for the milliseconds of making a key; one that
+// holds it for longer (stopped, hung) must not hold up this one for ever.
+constexpr int kLockTries = 500;
+constexpr useconds_t kLockPauseUs = 20'000;
 
 QString Reason(const QString& path) {
     return path + ": " + QString::fromLocal8Bit(std::strerror(errno));
@@ -62,6 +66,19 @@ bool MakePrivate(int fd) {
         return false;
     }
     return (status.st_mode & 077) == 0 || ::fchmod(fd, status.st_mode & 0700) == 0;
+}
+
+bool LockFolder(int fd) {
+    for (int tries = 0; tries < kLockTries; ++tries) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return false;
+        }
+        ::usleep(kLockPauseUs);
+    }
+    return false;
 }
 
 enum class ReadOutcome { Missing, Read, Failed };
@@ -173,9 +190,14 @@ IdentityResult LoadOrCreateIdentity(const QString& dataDir) {
     }
     const Descriptor folderFd(
         ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFd.get() < 0 || !MakePrivate(folderFd.get()) ||
-        ::flock(folderFd.get(), LOCK_EX) != 0) {
+    if (folderFd.get() < 0 || !MakePrivate(folderFd.get())) {
         result.error = Reason(folder);
+        return result;
+    }
+    if (!LockFolder(folderFd.get())) {
+        result.error = errno == EWOULDBLOCK
+                           ? folder + ": another process has held its lock for 10 seconds"
+                           : Reason(folder);
         return result;
     }
 

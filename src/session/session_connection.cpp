@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "session/identity.h"
 #include "session/tls_setup.h"
@@ -13,12 +12,6 @@
 namespace tollix {
 
 namespace {
-
-qint64 SteadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 QString Dotted(const QHostAddress& address) {
     return QHostAddress(address.toIPv4Address()).toString();
@@ -35,7 +28,7 @@ SessionConnection::SessionConnection(bool outgoing, const SessionSetup& setup, Q
       setup_(setup),
       outgoing_(outgoing),
       socket_(new QSslSocket(this)),
-      lastActivity_(SteadyMs()),
+      lastActivity_(SessionClockMs()),
       reader_(setup.limits.maxFramePayload) {
     socket_->setSslConfiguration(setup.tls);
     timer_.setSingleShot(true);
@@ -134,7 +127,7 @@ void SessionConnection::OnReadyRead() {
                 Violation(CloseCode::Malformed, "a frame of kind 0");
                 return;
             case FrameReader::Status::Ready:
-                lastActivity_ = SteadyMs();
+                lastActivity_ = SessionClockMs();
                 Handle(frame);
                 break;
         }
@@ -218,7 +211,7 @@ void SessionConnection::OnTimer() {
                                        : setup_.limits.handshakeTimeoutMs));
             return;
         case State::Established: {
-            const qint64 idle = SteadyMs() - lastActivity_;
+            const qint64 idle = SessionClockMs() - lastActivity_;
             if (idle < setup_.limits.idleTimeoutMs) {
                 timer_.start(static_cast<int>(setup_.limits.idleTimeoutMs - idle));
                 return;
@@ -306,6 +299,8 @@ void SessionConnection::Close(CloseCode code) {
     if (socket_->isEncrypted()) {
         Write(static_cast<std::uint8_t>(FrameKind::Close),
               Encode(CloseMessage{static_cast<int>(code), ReasonText(code)}).payload);
+        // Handed to the kernel now: a program that ends right after still sends it.
+        socket_->flush();
     }
     state_ = State::Ended;
     timer_.start(setup_.limits.handshakeTimeoutMs);
@@ -321,7 +316,7 @@ void SessionConnection::Abort() {
 
 void SessionConnection::Write(std::uint8_t kind, QByteArrayView payload) {
     socket_->write(EncodeFrame(kind, payload));
-    lastActivity_ = SteadyMs();
+    lastActivity_ = SessionClockMs();
 }
 
 qint64 SessionConnection::Unsent() const {

@@ -6,6 +6,7 @@
 #include <QSslSocket>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 
 #include "session/frame.h"
@@ -13,6 +14,13 @@
 #include "session/session_limits.h"
 
 namespace tollix {
+
+// The clock of deadlines and idle times: steady, in milliseconds.
+inline qint64 SessionClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // What every connection of one manager shares: the TLS set-up, the limits and this copy's
 // HELLO, read when the HELLO is sent.

@@ -7,19 +7,12 @@
 
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 
 #include "session/tls_setup.h"
 
 namespace tollix {
 
 namespace {
-
-qint64 SteadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // The dotted peer address of an accepted descriptor, for the log.
 QString PeerOf(qintptr descriptor) {
@@ -60,6 +53,10 @@ SessionManager::~SessionManager() {
 }
 
 bool SessionManager::Listen(const QHostAddress& address) {
+    if (!QSslSocket::supportsSsl()) {
+        listenError_ = "TLS is not available: Qt found no OpenSSL 3 library";
+        return false;
+    }
     if (!listener_->listen(address, setup_.limits.port)) {
         listenError_ =
             "TCP port " + QString::number(setup_.limits.port) + ": " + listener_->errorString();
@@ -80,7 +77,7 @@ void SessionManager::Open(const QString& address) {
     if (sessions_.contains(key) || opens_.contains(key)) {
         return;
     }
-    opens_.insert(key, {SteadyMs() + setup_.limits.openTimeoutMs, OpenFailure::NoAnswer, {}});
+    opens_.insert(key, {SessionClockMs() + setup_.limits.openTimeoutMs, OpenFailure::NoAnswer, {}});
     if (Pending(key) == nullptr) {
         Adopt(new SessionConnection(peer, setup_, this));
     }
@@ -226,7 +223,7 @@ void SessionManager::SettleOpen(const QString& address) {
     // A peer that closes during the handshake may be one that opened to this copy at the
     // same moment and keeps its own connection: its session may still come before the
     // open time is up.
-    const qint64 remaining = request->deadline - SteadyMs();
+    const qint64 remaining = request->deadline - SessionClockMs();
     if (request->failure == OpenFailure::NotASessionPeer && remaining > 0) {
         QTimer::singleShot(remaining, this, [this, address] { SettleOpen(address); });
         return;
