@@ -67,6 +67,9 @@ SessionConnection::SessionConnection(const QHostAddress& peer, const SessionSetu
     : SessionConnection(true, setup, parent) {
     address_ = Dotted(peer);
     timer_.start(setup.limits.openTimeoutMs);
+    if (!setup.source.isNull()) {
+        socket_->bind(setup.source);
+    }
     socket_->connectToHostEncrypted(address_, setup.limits.port, kSessionPeerName,
                                     QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
 }

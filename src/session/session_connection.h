@@ -28,6 +28,9 @@ struct SessionSetup {
     QSslConfiguration tls;
     SessionLimits limits;
     HelloMessage hello;
+    // Outgoing connections leave from this address when it is set: the one listened on,
+    // when that is not every address.
+    QHostAddress source;
 };
 
 // Why an Open did not lead to a session.
@@ -51,7 +54,7 @@ class SessionConnection : public QObject {
 public:
     enum class State { Opening, AwaitingHello, Established, Ended };
 
-    // Connects to `peer` on the setup's port.
+    // Connects to `peer` on the setup's port, from the setup's source address.
     SessionConnection(const QHostAddress& peer, const SessionSetup& setup, QObject* parent);
     // Takes a connection that the listener accepted.
     SessionConnection(qintptr descriptor, const SessionSetup& setup, QObject* parent);

@@ -41,7 +41,7 @@ private:
 SessionManager::SessionManager(const Identity& identity, const HelloMessage& hello,
                                const SessionLimits& limits, QObject* parent)
     : QObject(parent),
-      setup_{SessionTlsConfiguration(identity), limits, hello},
+      setup_{SessionTlsConfiguration(identity), limits, hello, {}},
       ownCode_(identity.code),
       listener_(new Listener(this)) {}
 
@@ -63,6 +63,9 @@ bool SessionManager::Listen(const QHostAddress& address) {
         return false;
     }
     setup_.limits.port = listener_->serverPort();
+    if (address != QHostAddress::AnyIPv4 && address != QHostAddress::Any) {
+        setup_.source = address;
+    }
     listenError_.clear();
     return true;
 }

@@ -40,8 +40,9 @@ public:
     // Closes every session without signals.
     ~SessionManager() override;
 
-    // Listens on the address (every IPv4 address by default) and the limits' port. False
-    // with ListenError() when that fails; Open works all the same.
+    // Listens on the address (every IPv4 address by default) and the limits' port; sessions
+    // opened later leave from a single address listened on. False with ListenError() when
+    // that fails; Open works all the same.
     bool Listen(const QHostAddress& address = QHostAddress::AnyIPv4);
     QString ListenError() const { return listenError_; }
     // The port listened on and connected to.

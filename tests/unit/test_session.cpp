@@ -322,6 +322,22 @@ private slots:
         QVERIFY(pair.ann->IsEstablished("127.0.0.2"));
     }
 
+    void simultaneousOpensEndWithOneSession() {
+        const Pair pair = Listening(limits_);
+        QSignalSpy annUp(pair.ann.get(), &SessionManager::established);
+        QSignalSpy bobUp(pair.bob.get(), &SessionManager::established);
+        QSignalSpy closed(pair.ann.get(), &SessionManager::closed);
+        QSignalSpy failed(pair.ann.get(), &SessionManager::failed);
+        pair.ann->Open("127.0.0.2");
+        pair.bob->Open("127.0.0.1");
+        QTRY_VERIFY(pair.ann->IsEstablished("127.0.0.2") && pair.bob->IsEstablished("127.0.0.1"));
+        QVERIFY(pair.bob->SendText("127.0.0.1", NewTextId(), "crossed"));
+        QSignalSpy annTexts(pair.ann.get(), &SessionManager::textReceived);
+        QVERIFY(annTexts.wait());
+        QTest::qWait(100);
+        QVERIFY(annUp.size() == 1 && bobUp.size() == 1 && closed.isEmpty() && failed.isEmpty());
+    }
+
     void hostileInputClosesTheSession() {
         SessionLimits small = limits_;
         small.maxFramePayload = 1024;
