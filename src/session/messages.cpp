@@ -63,14 +63,29 @@ std::optional<QString> IdAt(const QJsonObject& object) {
     return id;
 }
 
+// The text cut to at most kMaxNameBytes of UTF-8, at a character's boundary, so that a name
+// set longer in the settings file never makes this copy's HELLO malformed.
+QString Name(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= kMaxNameBytes) {
+        return text;
+    }
+    qsizetype end = kMaxNameBytes;
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xc0) == 0x80) {
+        --end;  // bytes[end] continues a character: cut before that character
+    }
+    bytes.truncate(end);
+    return QString::fromUtf8(bytes);
+}
+
 }  // namespace
 
 Frame Encode(const HelloMessage& hello) {
     return FrameOf(FrameKind::Hello, {{"version", hello.version},
-                                      {"client", hello.client},
-                                      {"firstName", hello.firstName},
-                                      {"lastName", hello.lastName},
-                                      {"group", hello.group}});
+                                      {"client", Name(hello.client)},
+                                      {"firstName", Name(hello.firstName)},
+                                      {"lastName", Name(hello.lastName)},
+                                      {"group", Name(hello.group)}});
 }
 
 Frame Encode(const TextMessage& text) {
@@ -82,7 +97,7 @@ Frame Encode(const AckMessage& ack) {
 }
 
 Frame Encode(const CloseMessage& close) {
-    return FrameOf(FrameKind::Close, {{"code", close.code}, {"reason", close.reason}});
+    return FrameOf(FrameKind::Close, {{"code", close.code}, {"reason", Name(close.reason)}});
 }
 
 std::optional<HelloMessage> DecodeHello(const QByteArray& payload) {

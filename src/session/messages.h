@@ -67,6 +67,7 @@ struct CloseMessage {
     bool operator==(const CloseMessage&) const = default;
 };
 
+// The strings of HELLO and CLOSE are cut to kMaxNameBytes; a text must already fit.
 Frame Encode(const HelloMessage& hello);
 Frame Encode(const TextMessage& text);
 Frame Encode(const AckMessage& ack);

@@ -23,6 +23,18 @@ QString Seconds(int ms) {
 
 }  // namespace
 
+QString OpenFailureText(OpenFailure failure) {
+    switch (failure) {
+        case OpenFailure::Refused:
+            return "refused";
+        case OpenFailure::NoAnswer:
+            return "no answer";
+        case OpenFailure::NotASessionPeer:
+            return "not a private-session peer";
+    }
+    return {};
+}
+
 SessionConnection::SessionConnection(bool outgoing, const SessionSetup& setup, QObject* parent)
     : QObject(parent),
       setup_(setup),

@@ -39,6 +39,8 @@ enum class OpenFailure {
     NoAnswer,         // no TCP connection within the open time (a firewall may drop it)
     NotASessionPeer,  // connected, but the TLS handshake or the HELLO did not come through
 };
+// "refused", "no answer" or "not a private-session peer".
+QString OpenFailureText(OpenFailure failure);
 
 // One TLS connection of the session layer from its TCP connection to its end: handshake,
 // the HELLOs, frames, deadlines and the idle time. Which connections are kept is the

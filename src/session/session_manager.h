@@ -21,7 +21,8 @@ namespace tollix {
 //
 // - Listen accepts sessions; Open starts one. A session is established once the TLS
 //   handshake is done and the peer's HELLO has come: `established` gives the peer's code
-//   and HELLO. An Open that does not get there gives `failed` with the reason.
+//   and HELLO. An Open that does not get there gives `failed` with the reason
+//   (OpenFailureText words it for the user) and a detail for the log.
 // - SendText, SendAck: control frames, which never wait behind bulk data. SendBulk takes
 //   bulk frames only while the socket has room (`bulkWritable` says when it has again).
 // - A session ends by Close, by the peer, by a frame over the limit or malformed

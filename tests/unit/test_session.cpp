@@ -187,6 +187,11 @@ private slots:
         QCOMPARE(DecodeAck(Encode(AckMessage{text.id}).payload), AckMessage{text.id});
         const CloseMessage close{5, "replaced"};
         QCOMPARE(DecodeClose(Encode(close).payload), close);
+        // A name longer than a HELLO may carry is cut at a character, not made malformed.
+        HelloMessage longName = kAnn;
+        longName.firstName = QString(kMaxNameBytes, QChar(0xe9));
+        QCOMPARE(DecodeHello(Encode(longName).payload)->firstName,
+                 QString(kMaxNameBytes / 2, QChar(0xe9)));
         // Every byte escaped six times over still fits a frame.
         QVERIFY(kMaxTextBytes * 6 + 64 < kMaxFramePayload);
 
