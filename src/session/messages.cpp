@@ -64,17 +64,17 @@ std::optional<QString> IdAt(const QJsonObject& object) {
 }
 
 // The text cut to at most kMaxNameBytes of UTF-8, at a character's boundary, so that a name
-// set longer in the settings file never makes this copy's HELLO malformed.
+// set longer in the settings file never makes this copy's HELLO malformed; what is not valid
+// Unicode is replaced on the way through UTF-8.
 QString Name(const QString& text) {
     QByteArray bytes = text.toUtf8();
-    if (bytes.size() <= kMaxNameBytes) {
-        return text;
+    if (bytes.size() > kMaxNameBytes) {
+        qsizetype end = kMaxNameBytes;
+        while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xc0) == 0x80) {
+            --end;  // bytes[end] continues a character: cut before that character
+        }
+        bytes.truncate(end);
     }
-    qsizetype end = kMaxNameBytes;
-    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xc0) == 0x80) {
-        --end;  // bytes[end] continues a character: cut before that character
-    }
-    bytes.truncate(end);
     return QString::fromUtf8(bytes);
 }
 

@@ -98,7 +98,7 @@ QString SessionManager::PeerCode(const QString& address) const {
 bool SessionManager::SendText(const QString& address, const QString& id, const QString& text) {
     SessionConnection* connection = sessions_.value(address);
     return connection != nullptr && IsTextId(id) && !text.isEmpty() &&
-           text.toUtf8().size() <= kMaxTextBytes &&
+           QStringView(text).isValidUtf16() && text.toUtf8().size() <= kMaxTextBytes &&
            connection->SendControl(Encode(TextMessage{id, text}));
 }
 

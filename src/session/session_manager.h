@@ -60,8 +60,8 @@ public:
     // The code of the established session's peer (empty without one).
     QString PeerCode(const QString& address) const;
 
-    // False when no session is established with the address or the text is empty or over
-    // kMaxTextBytes. `id` is a NewTextId().
+    // False when no session is established with the address, or the text is empty, over
+    // kMaxTextBytes or not valid Unicode (a lone surrogate). `id` is a NewTextId().
     bool SendText(const QString& address, const QString& id, const QString& text);
     bool SendAck(const QString& address, const QString& id);
     // A bulk frame of a kind in the file range, taken only while the socket has room.
