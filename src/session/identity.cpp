@@ -83,18 +83,6 @@ Identity IdentityOf(EVP_PKEY* key, X509* certificate) {
     return {KeyPem(key), CertificatePem(certificate), SecurityCode(CertificateDer(certificate))};
 }
 
-}  // namespace
-
-QSslKey Identity::Key() const {
-    return QSslKey(keyPem, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey);
-}
-
-QSslCertificate Identity::Certificate() const {
-    return QSslCertificate(certificatePem, QSsl::Pem);
-}
-
-namespace {
-
 Identity MakeIdentityOrThrow() {
     const PKey key(EVP_EC_gen("P-256"));
     Require(key != nullptr, "the key");
@@ -130,6 +118,14 @@ Identity MakeIdentityOrThrow() {
 }
 
 }  // namespace
+
+QSslKey Identity::Key() const {
+    return QSslKey(keyPem, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey);
+}
+
+QSslCertificate Identity::Certificate() const {
+    return QSslCertificate(certificatePem, QSsl::Pem);
+}
 
 std::optional<Identity> MakeIdentity() {
     try {

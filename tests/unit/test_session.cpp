@@ -243,6 +243,11 @@ private slots:
         QVERIFY(QRegularExpression("^[0-9A-F]{4}( [0-9A-F]{4}){9}$")
                     .match(first.identity->code)
                     .hasMatch());
+        // The code is the SHA-256 of the SubjectPublicKeyInfo, as Qt writes the key too.
+        const QByteArray spki = first.identity->Certificate().publicKey().toDer();
+        QCOMPARE(
+            QString(first.identity->code).remove(' ').toLatin1(),
+            QCryptographicHash::hash(spki, QCryptographicHash::Sha256).toHex().toUpper().left(40));
         QCOMPARE(ModeOf(path), mode_t{0600});
         QCOMPARE(ModeOf(QFileInfo(path).path()), mode_t{0700});
         QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files), QStringList{"identity.pem"});
