@@ -31,7 +31,8 @@ namespace tollix {
 //
 // Two copies that open to each other at the same moment keep the connection opened by the
 // lower address. A newer session from an address replaces the older one (the peer has lost
-// it). Everything runs on the event loop; nothing waits on a socket.
+// it). Everything runs on the event loop; nothing waits on a socket. A slot of these
+// signals may call any function here, but must not delete the manager (deleteLater).
 class SessionManager : public QObject {
     Q_OBJECT
 
