@@ -1,0 +1,361 @@
+#include "session/session_connection.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+
+#include "session/identity.h"
+#include "session/tls_setup.h"
+
+namespace tollix {
+
+namespace {
+
+QString Dotted(const QHostAddress& address) {
+    return QHostAddress(address.toIPv4Address()).toString();
+}
+
+QString Seconds(int ms) {
+    return QString::number(ms / 1000.0) + " s";
+}
+
+}  // namespace
+
+QString OpenFailureText(OpenFailure failure) {
+    switch (failure) {
+        case OpenFailure::Refused:
+            return "refused";
+        case OpenFailure::NoAnswer:
+            return "no answer";
+        case OpenFailure::NotASessionPeer:
+            return "not a private-session peer";
+    }
+    return {};
+}
+
+SessionConnection::SessionConnection(bool outgoing, const SessionSetup& setup, QObject* parent)
+    : QObject(parent),
+      setup_(setup),
+      outgoing_(outgoing),
+      socket_(new QSslSocket(this)),
+      lastActivity_(SessionClockMs()),
+      reader_(setup.limits.maxFramePayload) {
+    socket_->setSslConfiguration(setup.tls);
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &SessionConnection::OnTimer);
+    connect(socket_, &QSslSocket::connected, this, [this] {
+        tcpConnected_ = true;
+        Tune();
+    });
+    connect(socket_, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+        const QList<QSslError> ignored = ErrorsToIgnore(errors, socket_->peerCertificate());
+        if (!ignored.isEmpty()) {
+            socket_->ignoreSslErrors(ignored);
+            return;
+        }
+        QStringList texts;
+        for (const QSslError& error : errors) {
+            texts << error.errorString();
+        }
+        tlsErrors_ = texts.join("; ");
+    });
+    connect(socket_, &QSslSocket::encrypted, this, &SessionConnection::OnEncrypted);
+    connect(socket_, &QSslSocket::readyRead, this, &SessionConnection::OnReadyRead);
+    connect(socket_, &QSslSocket::encryptedBytesWritten, this, &SessionConnection::OnWritten);
+    connect(socket_, &QSslSocket::errorOccurred, this, &SessionConnection::OnSocketError);
+    connect(socket_, &QSslSocket::disconnected, this, [this] {
+        if (state_ == State::Ended) {
+            deleteLater();
+        } else {
+            OnSocketError();
+        }
+    });
+}
+
+SessionConnection::SessionConnection(const QHostAddress& peer, const SessionSetup& setup,
+                                     QObject* parent)
+    : SessionConnection(true, setup, parent) {
+    address_ = Dotted(peer);
+    timer_.start(setup.limits.openTimeoutMs);
+    if (!setup.source.isNull()) {
+        socket_->bind(setup.source);
+    }
+    socket_->connectToHostEncrypted(address_, setup.limits.port, kSessionPeerName,
+                                    QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+}
+
+SessionConnection::SessionConnection(qintptr descriptor, const SessionSetup& setup, QObject* parent)
+    : SessionConnection(false, setup, parent) {
+    timer_.start(setup.limits.handshakeTimeoutMs);
+    if (!socket_->setSocketDescriptor(descriptor)) {
+        // Reported through errorOccurred, at the next turn of the event loop.
+        return;
+    }
+    tcpConnected_ = true;
+    address_ = Dotted(socket_->peerAddress());
+    Tune();
+    socket_->startServerEncryption();
+}
+
+// Texts go out at once rather than waiting for the acknowledgement of what went before,
+// and the kernel keeps at most the bulk threshold unsent, so that a control frame written
+// behind bulk data is not held up by a deep send buffer.
+void SessionConnection::Tune() {
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const int lowWater = static_cast<int>(setup_.limits.bulkThreshold);
+    ::setsockopt(static_cast<int>(socket_->socketDescriptor()), IPPROTO_TCP, TCP_NOTSENT_LOWAT,
+                 &lowWater, sizeof lowWater);
+}
+
+void SessionConnection::OnEncrypted() {
+    if (state_ != State::Opening) {
+        return;
+    }
+    peerCode_ = SecurityCode(socket_->peerCertificate().toDer());
+    if (socket_->sessionProtocol() != QSsl::TlsV1_3 || peerCode_.isEmpty()) {
+        Fail(OpenFailure::NotASessionPeer, "the TLS session is not TLS 1.3 with a certificate");
+        return;
+    }
+    state_ = State::AwaitingHello;
+    Write(static_cast<std::uint8_t>(FrameKind::Hello), Encode(setup_.hello).payload);
+    OnReadyRead();  // frames that came with the end of the handshake
+}
+
+void SessionConnection::OnReadyRead() {
+    if (state_ != State::AwaitingHello && state_ != State::Established) {
+        return;
+    }
+    reader_.Append(socket_->readAll());
+    Frame frame;
+    while (state_ != State::Ended) {
+        switch (reader_.Next(frame)) {
+            case FrameReader::Status::NeedMore:
+                return;
+            case FrameReader::Status::TooLarge:
+                Violation(CloseCode::TooLarge, "a frame over the limit of " +
+                                                   QString::number(setup_.limits.maxFramePayload) +
+                                                   " bytes");
+                return;
+            case FrameReader::Status::Malformed:
+                Violation(CloseCode::Malformed, "a frame of kind 0");
+                return;
+            case FrameReader::Status::Ready:
+                lastActivity_ = SessionClockMs();
+                Handle(frame);
+                break;
+        }
+    }
+}
+
+void SessionConnection::Handle(const Frame& frame) {
+    const auto kind = static_cast<FrameKind>(frame.kind);
+    if (kind == FrameKind::Close) {
+        OnClose(frame);
+        return;
+    }
+    if (kind == FrameKind::Hello || state_ == State::AwaitingHello) {
+        OnHello(frame);
+        return;
+    }
+    if (kind == FrameKind::Text) {
+        if (const std::optional<TextMessage> text = DecodeText(frame.payload)) {
+            emit textReceived(this, *text);
+        } else {
+            Violation(CloseCode::Malformed, "a malformed TEXT");
+        }
+    } else if (kind == FrameKind::Ack) {
+        if (const std::optional<AckMessage> ack = DecodeAck(frame.payload)) {
+            emit ackReceived(this, *ack);
+        } else {
+            Violation(CloseCode::Malformed, "a malformed ACK");
+        }
+    }
+    // Any other kind belongs to a later version and is skipped.
+}
+
+void SessionConnection::OnHello(const Frame& frame) {
+    if (state_ == State::Established) {
+        Violation(CloseCode::Malformed, "a second HELLO");
+        return;
+    }
+    const std::optional<HelloMessage> hello =
+        frame.kind == static_cast<std::uint8_t>(FrameKind::Hello) ? DecodeHello(frame.payload)
+                                                                  : std::nullopt;
+    if (!hello) {
+        Violation(CloseCode::Malformed,
+                  frame.kind == static_cast<std::uint8_t>(FrameKind::Hello)
+                      ? "a malformed HELLO"
+                      : "a frame of kind " + QString::number(frame.kind) + " before HELLO");
+        return;
+    }
+    peerHello_ = *hello;
+    version_ = std::min(hello->version, kSessionProtocolVersion);
+    state_ = State::Established;
+    timer_.start(setup_.limits.idleTimeoutMs);
+    emit established(this);
+}
+
+void SessionConnection::OnClose(const Frame& frame) {
+    const CloseMessage close = DecodeClose(frame.payload).value_or(CloseMessage{});
+    const bool wasEstablished = state_ == State::Established;
+    state_ = State::Ended;
+    timer_.start(setup_.limits.handshakeTimeoutMs);
+    socket_->disconnectFromHost();
+    const QString reason = "closed by the peer: " + QString::number(close.code) +
+                           (close.reason.isEmpty() ? QString() : " " + close.reason);
+    if (wasEstablished) {
+        emit ended(this, close.code, close.reason);
+    } else {
+        emit failed(this, OpenFailure::NotASessionPeer, reason);
+    }
+}
+
+void SessionConnection::OnTimer() {
+    switch (state_) {
+        case State::Opening:
+        case State::AwaitingHello:
+            if (!outgoing_) {
+                emit protocolError(this, "no handshake and HELLO within " +
+                                             Seconds(setup_.limits.handshakeTimeoutMs));
+            }
+            Fail(tcpConnected_ ? OpenFailure::NotASessionPeer : OpenFailure::NoAnswer,
+                 (tcpConnected_ ? "no handshake and HELLO within " : "no connection within ") +
+                     Seconds(outgoing_ ? setup_.limits.openTimeoutMs
+                                       : setup_.limits.handshakeTimeoutMs));
+            return;
+        case State::Established: {
+            const qint64 idle = SessionClockMs() - lastActivity_;
+            if (idle < setup_.limits.idleTimeoutMs) {
+                timer_.start(static_cast<int>(setup_.limits.idleTimeoutMs - idle));
+                return;
+            }
+            Close(CloseCode::Idle);
+            emit ended(this, static_cast<int>(CloseCode::Idle), ReasonText(CloseCode::Idle));
+            return;
+        }
+        case State::Ended:
+            // The peer did not take the last bytes in time.
+            socket_->abort();
+            deleteLater();
+            return;
+    }
+}
+
+void SessionConnection::OnSocketError() {
+    if (state_ == State::Ended) {
+        return;
+    }
+    const QString detail = tlsErrors_.isEmpty() ? socket_->errorString() : tlsErrors_;
+    if (state_ == State::Established) {
+        state_ = State::Ended;
+        socket_->abort();
+        deleteLater();
+        emit ended(this, -1, "the connection was lost: " + detail);
+        return;
+    }
+    if (!tcpConnected_) {
+        Fail(socket_->error() == QAbstractSocket::ConnectionRefusedError ? OpenFailure::Refused
+                                                                         : OpenFailure::NoAnswer,
+             detail);
+        return;
+    }
+    if (!outgoing_) {
+        emit protocolError(this, "the handshake failed: " + detail);
+    }
+    Fail(OpenFailure::NotASessionPeer, detail);
+}
+
+void SessionConnection::OnWritten() {
+    if (wantsBulk_ && state_ == State::Established && Unsent() < setup_.limits.bulkThreshold) {
+        wantsBulk_ = false;
+        emit bulkWritable(this);
+    }
+}
+
+void SessionConnection::Violation(CloseCode code, const QString& detail) {
+    const bool wasEstablished = state_ == State::Established;
+    Close(code);
+    emit protocolError(this, detail);
+    if (wasEstablished) {
+        emit ended(this, static_cast<int>(code), detail);
+    } else {
+        emit failed(this, OpenFailure::NotASessionPeer, detail);
+    }
+}
+
+void SessionConnection::Fail(OpenFailure failure, const QString& detail) {
+    Abort();
+    emit failed(this, failure, detail);
+}
+
+bool SessionConnection::SendControl(const Frame& frame) {
+    if (state_ != State::Established) {
+        return false;
+    }
+    Write(frame.kind, frame.payload);
+    return true;
+}
+
+bool SessionConnection::SendBulk(std::uint8_t kind, QByteArrayView payload) {
+    if (state_ != State::Established || Unsent() >= setup_.limits.bulkThreshold) {
+        wantsBulk_ = state_ == State::Established;
+        return false;
+    }
+    Write(kind, payload);
+    return true;
+}
+
+void SessionConnection::Close(CloseCode code) {
+    if (state_ == State::Ended) {
+        return;
+    }
+    if (socket_->isEncrypted()) {
+        Write(static_cast<std::uint8_t>(FrameKind::Close),
+              Encode(CloseMessage{static_cast<int>(code), ReasonText(code)}).payload);
+        // Handed to the kernel now: a program that ends right after still sends it.
+        socket_->flush();
+    }
+    state_ = State::Ended;
+    timer_.start(setup_.limits.handshakeTimeoutMs);
+    socket_->disconnectFromHost();
+}
+
+void SessionConnection::Abort() {
+    state_ = State::Ended;
+    timer_.stop();
+    socket_->abort();
+    deleteLater();
+}
+
+void SessionConnection::Write(std::uint8_t kind, QByteArrayView payload) {
+    socket_->write(EncodeFrame(kind, payload));
+    lastActivity_ = SessionClockMs();
+}
+
+qint64 SessionConnection::Unsent() const {
+    return socket_->bytesToWrite() + socket_->encryptedBytesToWrite();
+}
+
+QString SessionConnection::ReasonText(CloseCode code) {
+    switch (code) {
+        case CloseCode::Normal:
+            return "closed";
+        case CloseCode::Idle:
+            return "idle for too long";
+        case CloseCode::Busy:
+            return "too many sessions";
+        case CloseCode::Malformed:
+            return "malformed frame";
+        case CloseCode::TooLarge:
+            return "frame too large";
+        case CloseCode::Replaced:
+            return "replaced by a newer session";
+        case CloseCode::Shutdown:
+            return "shutting down";
+    }
+    return {};
+}
+
+}  // namespace tollix

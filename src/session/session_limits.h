@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include "session/frame.h"
+
+namespace tollix {
+
+// The port and the bounds of the session layer. The defaults are the protocol's; tests
+// shorten the times.
+struct SessionLimits {
+    // TCP port listened on and connected to (the group's port number; TCP is a port space
+    // of its own). Listening on port 0 takes a free port and connects to that one.
+    quint16 port = 2030;
+    // An Open that is not established by then (connection, TLS handshake and the peer's
+    // HELLO) fails.
+    int openTimeoutMs = 2000;
+    // An incoming connection that has not finished its handshake and sent its HELLO by
+    // then is closed.
+    int handshakeTimeoutMs = 5000;
+    // Incoming connections still in their handshake; more are closed at once.
+    int maxHandshakes = 32;
+    // Established sessions; one more closes the one idle the longest.
+    int maxSessions = 256;
+    // A session without a frame either way for this long closes.
+    int idleTimeoutMs = 10 * 60 * 1000;
+    qsizetype maxFramePayload = kMaxFramePayload;
+    // Bulk frames are taken only while less than this waits to be sent, so that a control
+    // frame never waits behind more than this much bulk data.
+    qint64 bulkThreshold = 128 * 1024;
+};
+
+}  // namespace tollix
