@@ -119,8 +119,22 @@ void HistoryStore::Close() {
 }
 
 MaybeFault HistoryStore::Connect() {
+    // A file moved away is made again with its mode before SQLite makes it with another.
+    if (IsWriting()) {
+        if (std::optional<QString> reason = PrepareHistoryFile(filePath_)) {
+            return SqlFault{*reason};
+        }
+    }
     // Taken before the file is opened: a file replaced in between is noticed at the next use.
-    fileIdentity_ = IdentityOf(filePath_);
+    const std::optional<FileIdentity> identity = IdentityOf(filePath_);
+    if (MaybeFault fault = OpenConnection()) {
+        return fault;
+    }
+    fileIdentity_ = identity;
+    return std::nullopt;
+}
+
+MaybeFault HistoryStore::OpenConnection() {
     db_ = QSqlDatabase::addDatabase("QSQLITE", connectionName_);
     db_.setDatabaseName(filePath_);
     db_.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1%2")

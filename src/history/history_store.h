@@ -161,6 +161,7 @@ private:
     };
 
     MaybeFault Connect();
+    MaybeFault OpenConnection();
     MaybeFault PrepareWriting();
     MaybeFault LoadBudget();
     void Disconnect();
