@@ -96,7 +96,8 @@ bool HistoryStore::Open() {
             return false;
         case WriterLock::Outcome::HeldByOther:
             role_ = Role::Reader;
-            Report(KeptElsewhere(detail));
+            holder_ = detail;
+            Report(KeptElsewhere(holder_));
             break;
         case WriterLock::Outcome::Held:
             role_ = Role::Writer;
@@ -627,6 +628,9 @@ void HistoryStore::ApplyRetention(int days, const QDateTime& now) {
 
 bool HistoryStore::ClearAll() {
     if (!IsWriting()) {
+        if (role_ == Role::Reader) {
+            Report(KeptElsewhere(holder_));  // why nothing was deleted
+        }
         return false;
     }
     retentionCutoff_.reset();

@@ -128,7 +128,7 @@ public:
     void ApplyRetention(int days, const QDateTime& now = QDateTime::currentDateTimeUtc());
     bool IsApplyingRetention() const { return retentionCutoff_.has_value(); }
     // Deletes every entry (once the file is free, when it is busy); false when nothing is
-    // stored here or a fault occurred.
+    // stored here (a reader reports again who keeps the history) or a fault occurred.
     bool ClearAll();
 
 signals:
@@ -208,6 +208,7 @@ private:
     QString connectionName_;
     Role role_ = Role::Closed;
     WriterLock lock_;
+    QString holder_;  // the process id of the writer, for a reader
     QSqlDatabase db_;
     std::optional<FileIdentity> fileIdentity_;  // of the file last connected to
     std::optional<QSqlQuery> insert_;

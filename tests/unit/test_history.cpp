@@ -410,6 +410,7 @@ private slots:
         QVERIFY(!second.IsWriting());
         QCOMPARE(Store(second, {Text("10.0.0.1", "not kept")}), QList<qint64>{0});
         QCOMPARE(Texts(second.Last("10.0.0.1", 10)), QStringList{"kept"});
+        QCOMPARE(Faults(second, [&] { QVERIFY(!second.ClearAll()); }), faults);
         first.Close();
         HistoryStore third(Data());
         QVERIFY(third.Open() && third.IsWriting());
