@@ -116,15 +116,11 @@ awk -v n="$copy_received" -v c="$copy_cpu" -v rn="$raw_got" -v rc="$raw_cpu" 'BE
     printf "per CPU second: the bare loop %.0f datagrams, the copy %.0f (%.0f%% of it)\n",
            raw, copy, raw ? 100 * copy / raw : 0 }'
 
-# 200 texts a second, each as long as a datagram carries (about 31,700 characters of words
-# that seldom repeat, what takes the most room in the full-text index), from 2,000 forged
-# senders, for 60 s, against a `tollix-cli --history`. A contact the copy wrote to before
-# sends a text in the middle of it. Targets: the history folder (with its WAL) grows by at
-# most 50 MB, announcements are answered in under 10 ms (median), the contact's text is
-# stored.
-history_bytes() { cat "$1"/history.sqlite* 2>/dev/null | wc -c; }
+# Long texts against a `tollix-cli --history` (bench/long_texts.sh). Targets: the history
+# folder (with its WAL) grows by at most 50 MB, announcements are answered in under 10 ms
+# (median), the contact's text is stored.
+. "$(dirname "$0")/long_texts.sh"
 config="$WORK_DIR/history"
-folder="$config/Quardell/Tollix"
 mkdir -p "$config"
 start_peer copy H --first Flooded --history --config "$config"
 start_peer friend F --first Friend
@@ -133,37 +129,32 @@ send_command H "send $FRIEND written before the flood"
 wait_for H "^text${TAB}out${TAB}"
 eval "pid=\$PEER_PID_H"
 sleep 1
-bytes_before=$(history_bytes "$folder")
+bytes_before=$(history_bytes "$config")
 cpu_before=$(cpu_ticks "$pid")
 in_ns probe "$LOAD" probe 10.33.0.3 "$COPY" 60 >"$WORK_DIR/probe-long.out" &
 prober=$!
 sleep 0.5
-in_ns load "$LOAD" long-texts "$COPY" "$COPY" 200 60 2000 >"$WORK_DIR/flood-long.out" &
+# shellcheck disable=SC2086 # the figures are meant to split into words
+in_ns load "$LOAD" long-texts "$COPY" "$COPY" $LONG_TEXT_LOAD >"$WORK_DIR/flood-long.out" &
 flood=$!
 sleep 30
-send_command F "send $COPY sent by a contact during the flood"
+send_command F "send $COPY $CONTACT_TEXT"
 wait "$flood"
 wait "$prober"
 sleep 1
-bytes_after=$(history_bytes "$folder")  # while the copy runs: the WAL is still there
+bytes_after=$(history_bytes "$config")  # while the copy runs: the WAL is still there
 cpu_after=$(cpu_ticks "$pid")
 rss=$(rss_kb "$pid")
 texts=$(grep "^text${TAB}in${TAB}" "$WORK_DIR/H.out" | grep -vc "^text${TAB}in${TAB}$FRIEND${TAB}")
 send_command H "history $FRIEND"
 wait_for_count H "^end$" 1 20
-stored=$(grep -c "^history${TAB}.*${TAB}sent by a contact during the flood$" "$WORK_DIR/H.out")
 for peer in H F; do
     send_command "$peer" quit
     stop_peer "$peer"
 done
 read -r _ _ answered _ median _ maximum <"$WORK_DIR/probe-long.out"
-echo "== long texts: 200 a second of about 31,700 characters from 2,000 forged senders for 60 s, against tollix-cli --history"
+echo "== $LONG_TEXT_TITLE, against tollix-cli --history"
 echo "texts shown: $texts of $(awk '/^sent/ { print $2 }' "$WORK_DIR/flood-long.out") sent;" \
     "copy CPU: $(awk -v t=$((cpu_after - cpu_before)) -v hz="$ticks_per_second" 'BEGIN { printf "%.1f", t / hz }') s;" \
     "resident memory after: $(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }') MB"
-awk -v a="$bytes_before" -v b="$bytes_after" 'BEGIN {
-    printf "history folder (files and WAL): %.1f MB before, %.1f MB after: %+.1f MB (target at most 50 MB)\n",
-           a / 1e6, b / 1e6, (b - a) / 1e6 }'
-echo "announcements answered: $answered, median $median ms (target under 10 ms), maximum $maximum ms"
-[ "$stored" -eq 1 ] && echo "the contact's text sent during the flood: stored" ||
-    echo "the contact's text sent during the flood: NOT stored"
+long_text_figures "$bytes_before" "$bytes_after" "$WORK_DIR/H.out"

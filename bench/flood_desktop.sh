@@ -6,10 +6,8 @@
 # conversation windows they opened and the resident memory before and after. Targets: at
 # most 10 windows, at most 60 MB more, a median answer under 10 ms.
 #
-# Long texts: 200 a second, each as long as a datagram carries (about 31,700 characters),
-# from 2,000 forged senders, for 60 s; a contact the user wrote to before sends a text in
-# the middle of it. Prints how much the history folder grew (its files and the WAL). Targets:
-# at most 50 MB, a median answer under 10 ms, the contact's text stored.
+# Long texts (bench/long_texts.sh): prints how much the history folder grew (its files and
+# the WAL). Targets: at most 50 MB, a median answer under 10 ms, the contact's text stored.
 #
 # As root: `make bench-flood-desktop`, or bench/flood_desktop.sh [BUILD_DIR]. Everything is
 # sent only to addresses inside the namespaces this script creates, and removed when it
@@ -20,6 +18,7 @@ export TOLLIX_CLI="$build/apps/tollix-cli/tollix-cli"
 DESKTOP="$build/apps/tollix/tollix"
 LOAD="$build/bench/tollix-load"
 . "$(dirname "$0")/../tests/e2e/netns.sh"
+. "$(dirname "$0")/long_texts.sh"
 [ -x "$DESKTOP" ] && [ -x "$LOAD" ] || fail "$DESKTOP or $LOAD is missing; build first"
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || skip "needs Xvfb and xdotool"
 
@@ -30,7 +29,6 @@ start_xvfb 1280x1024x24
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$desk/status"; }
 windows() { in_ns desk env DISPLAY="$display" xdotool search --name '^Tollix : ' 2>/dev/null | wc -l; }
-history_bytes() { cat "$1"/Quardell/Tollix/history.sqlite* 2>/dev/null | wc -c; }
 
 # start_desktop CONFIG: the program with its settings and history in CONFIG, up and
 # answering, then given a little time to settle; sets $desk.
@@ -92,25 +90,20 @@ send_command W quit
 stop_peer W
 start_desktop "$config"
 bytes_before=$(history_bytes "$config")
-( sleep 30.5 && send_command F "send $DESK sent by a contact during the flood" ) &
-flood 60 long-texts "$DESK" "$DESK" 200 60 2000
+( sleep 30.5 && send_command F "send $DESK $CONTACT_TEXT" ) &
+# shellcheck disable=SC2086 # the figures are meant to split into words
+flood 60 long-texts "$DESK" "$DESK" $LONG_TEXT_LOAD
 bytes_after=$(history_bytes "$config")  # while the program runs: the WAL is still there
 rss_after=$(rss_kb)
 stop_desktop
 start_peer desk R --history --config "$config"
 send_command R "history $FRIEND"
 wait_for R "^end$" 20
-stored=$(grep -c "^history${TAB}.*${TAB}sent by a contact during the flood$" "$WORK_DIR/R.out")
 for peer in R F; do
     send_command "$peer" quit
     stop_peer "$peer"
 done
-echo "== long texts: 200 a second of about 31,700 characters from 2,000 forged senders for 60 s, to the desktop program"
+echo "== $LONG_TEXT_TITLE, to the desktop program"
 echo "texts sent: $(awk '/^sent/ { print $2 }' "$WORK_DIR/flood.out");" \
     "resident memory after: $(awk -v k="$rss_after" 'BEGIN { printf "%.1f", k / 1024 }') MB"
-awk -v a="$bytes_before" -v b="$bytes_after" 'BEGIN {
-    printf "history folder (files and WAL): %.1f MB before, %.1f MB after: %+.1f MB (target at most 50 MB)\n",
-           a / 1e6, b / 1e6, (b - a) / 1e6 }'
-echo "announcements answered: $answered, median $median ms (target under 10 ms), maximum $maximum ms"
-[ "$stored" -eq 1 ] && echo "the contact's text sent during the flood: stored" ||
-    echo "the contact's text sent during the flood: NOT stored"
+long_text_figures "$bytes_before" "$bytes_after" "$WORK_DIR/R.out"
