@@ -4,6 +4,8 @@
 # memory before and after, the time it took to answer an announcement (a prober sends one a
 # second), and the texts shown against those sent. Then the rate of a bare recvfrom loop
 # under the same unpaced flood, and the copy's rate as a share of it (per CPU second).
+# Last, long texts against a copy that keeps a history: how much its folder grew, how fast
+# it answered announcements meanwhile, and whether a contact's text was stored.
 #
 # As root: `make bench-flood`, or bench/flood.sh [BUILD_DIR]. Everything is sent only to
 # addresses inside the namespaces this script creates, and removed when it ends.
@@ -15,7 +17,8 @@ LOAD="$build/bench/tollix-load"
 [ -x "$LOAD" ] || fail "$LOAD is missing; build first"
 
 COPY=10.33.0.1
-lan_hosts copy:$COPY load:10.33.0.2 probe:10.33.0.3
+FRIEND=10.33.0.4
+lan_hosts copy:$COPY load:10.33.0.2 probe:10.33.0.3 friend:$FRIEND
 
 # Figures of the copy's process and namespace.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
@@ -112,3 +115,46 @@ awk -v n="$copy_received" -v c="$copy_cpu" -v rn="$raw_got" -v rc="$raw_cpu" 'BE
     copy = c > 0 ? n / c : 0; raw = rc > 0 ? rn / rc : 0
     printf "per CPU second: the bare loop %.0f datagrams, the copy %.0f (%.0f%% of it)\n",
            raw, copy, raw ? 100 * copy / raw : 0 }'
+
+# Long texts against a `tollix-cli --history` (bench/long_texts.sh). Targets: the history
+# folder (with its WAL) grows by at most 50 MB, announcements are answered in under 10 ms
+# (median), the contact's text is stored.
+. "$(dirname "$0")/long_texts.sh"
+config="$WORK_DIR/history"
+mkdir -p "$config"
+start_peer copy H --first Flooded --history --config "$config"
+start_peer friend F --first Friend
+wait_for H "^contact${TAB}${FRIEND//./\\.}${TAB}online"
+send_command H "send $FRIEND written before the flood"
+wait_for H "^text${TAB}out${TAB}"
+eval "pid=\$PEER_PID_H"
+sleep 1
+bytes_before=$(history_bytes "$config")
+cpu_before=$(cpu_ticks "$pid")
+in_ns probe "$LOAD" probe 10.33.0.3 "$COPY" 60 >"$WORK_DIR/probe-long.out" &
+prober=$!
+sleep 0.5
+# shellcheck disable=SC2086 # the figures are meant to split into words
+in_ns load "$LOAD" long-texts "$COPY" "$COPY" $LONG_TEXT_LOAD >"$WORK_DIR/flood-long.out" &
+flood=$!
+sleep 30
+send_command F "send $COPY $CONTACT_TEXT"
+wait "$flood"
+wait "$prober"
+sleep 1
+bytes_after=$(history_bytes "$config")  # while the copy runs: the WAL is still there
+cpu_after=$(cpu_ticks "$pid")
+rss=$(rss_kb "$pid")
+texts=$(grep "^text${TAB}in${TAB}" "$WORK_DIR/H.out" | grep -vc "^text${TAB}in${TAB}$FRIEND${TAB}")
+send_command H "history $FRIEND"
+wait_for_count H "^end$" 1 20
+for peer in H F; do
+    send_command "$peer" quit
+    stop_peer "$peer"
+done
+read -r _ _ answered _ median _ maximum <"$WORK_DIR/probe-long.out"
+echo "== $LONG_TEXT_TITLE, against tollix-cli --history"
+echo "texts shown: $texts of $(awk '/^sent/ { print $2 }' "$WORK_DIR/flood-long.out") sent;" \
+    "copy CPU: $(awk -v t=$((cpu_after - cpu_before)) -v hz="$ticks_per_second" 'BEGIN { printf "%.1f", t / hz }') s;" \
+    "resident memory after: $(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }') MB"
+long_text_figures "$bytes_before" "$bytes_after" "$WORK_DIR/H.out"

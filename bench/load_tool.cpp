@@ -12,6 +12,9 @@
 //       text messages to the contact address TO, all from this host
 //   tollix-load forged-texts DESTINATION TO COUNT RATE
 //       text messages to the contact address TO, each with a FROM address of its own
+//   tollix-load long-texts DESTINATION TO RATE SECONDS SENDERS
+//       text messages to TO, each as long as a datagram carries (about 31,700 characters
+//       of made-up words that seldom repeat), from SENDERS forged FROM addresses in turn
 //   tollix-load sink PORT SECONDS
 //       a bare blocking recvfrom loop: "sink received N cpu_s SECONDS"
 #include <arpa/inet.h>
@@ -29,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,6 +118,32 @@ std::string ForgedAddress(long i) {
     const auto n = static_cast<unsigned long>(i) + 1;
     return "10." + std::to_string((n >> 16) & 255) + "." + std::to_string((n >> 8) & 255) + "." +
            std::to_string(n & 255);
+}
+
+// Words of 2 to 9 random letters, so that the full-text index of the receiver's history
+// gets nearly as many terms as words: what takes the most room there.
+std::string MadeUpWords(std::mt19937& random, std::size_t length) {
+    std::string text;
+    text.reserve(length);
+    std::uniform_int_distribution<int> letter('a', 'z');
+    std::uniform_int_distribution<int> wordLength(2, 9);
+    while (text.size() < length) {
+        for (int n = wordLength(random); n > 0 && text.size() < length; --n) {
+            text += static_cast<char>(letter(random));
+        }
+        if (text.size() < length) {
+            text += ' ';
+        }
+    }
+    return text;
+}
+
+// A text to TO from `from` whose envelope, with its NUL, fills a datagram.
+std::string LongText(std::mt19937& random, const std::string& to, const std::string& from,
+                     std::int32_t id) {
+    const std::string extra = "TO=" + to + "|TEXT=";
+    const std::size_t frame = Envelope(MSGTYPE_TEXT, id, extra, from).size() + 1;
+    return Envelope(MSGTYPE_TEXT, id, extra + MadeUpWords(random, kMaxDatagram - frame), from);
 }
 
 int Probe(const std::string& local, const std::string& copy, int count, int intervalMs) {
@@ -241,6 +271,16 @@ int main(int argc, char** argv) {
         Flood(Address(args[1], kPort), Number(argv[4]), Number(argv[5]), never, [&](long i) {
             return Envelope(MSGTYPE_TEXT, static_cast<std::int32_t>(300000 + i),
                             extra + std::to_string(i), ForgedAddress(i));
+        });
+        return 0;
+    }
+    if (mode == "long-texts" && args.size() == 6) {
+        const long rate = Number(argv[4]);
+        const long senders = std::max(1L, Number(argv[6]));
+        std::mt19937 random(2035);
+        Flood(Address(args[1], kPort), rate * Number(argv[5]), rate, never, [&](long i) {
+            return LongText(random, args[2], ForgedAddress(i % senders),
+                            static_cast<std::int32_t>(400000 + i));
         });
         return 0;
     }

@@ -27,6 +27,8 @@ struct HistoryEntry {
     QString text;
     // An incoming text that was stored without being shown in an open conversation.
     bool unread = false;
+    // Handed back unstored: a stranger's text beyond the day's room for strangers' texts.
+    bool overDailyLimit = false;
 
     // First and last name joined by one blank, trimmed, as the lines show the sender.
     QString SenderName() const {

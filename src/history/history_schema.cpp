@@ -36,6 +36,10 @@ const std::array<QStringList, kHistorySchemaVersion> kSteps = {
         "ALTER TABLE entries ADD COLUMN unread INTEGER NOT NULL DEFAULT 0",
         "CREATE INDEX entries_unread ON entries(address) WHERE unread = 1",
     },
+    // Version 3: the addresses the user has written to, read at every start.
+    QStringList{
+        "CREATE INDEX entries_outgoing ON entries(address) WHERE outgoing = 1",
+    },
 };
 
 }  // namespace
@@ -72,11 +76,8 @@ MaybeFault MigrateHistorySchema(const QSqlDatabase& db) {
 MaybeFault EmptyHistoryTables(const QSqlDatabase& db) {
     // Row by row, the delete trigger would take seconds on a long history; the index is
     // emptied in one command instead, and the entries without the trigger.
-    return InTransaction(db, [&db] {
-        return ExecAll(db,
-                       {"INSERT INTO entries_text(entries_text) VALUES ('delete-all')",
+    return ExecAll(db, {"INSERT INTO entries_text(entries_text) VALUES ('delete-all')",
                         "DROP TRIGGER entries_text_delete", "DELETE FROM entries", kDeleteTrigger});
-    });
 }
 
 }  // namespace tollix

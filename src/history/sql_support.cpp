@@ -4,7 +4,10 @@ namespace tollix {
 
 namespace {
 
-// SQLite's primary result codes for a damaged file and for one that is no database.
+// SQLite's primary result codes for a file locked by another connection (or by another
+// statement of this one), a damaged file and one that is no database.
+constexpr int kBusy = 5;
+constexpr int kLocked = 6;
 constexpr int kCorrupt = 11;
 constexpr int kNotADatabase = 26;
 
@@ -16,7 +19,7 @@ SqlFault SqlFault::From(const QSqlError& error) {
     const int code = error.nativeErrorCode().toInt() & 0xff;
     const QString reason =
         error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
-    return {reason, code == kCorrupt || code == kNotADatabase};
+    return {reason, code == kCorrupt || code == kNotADatabase, code == kBusy || code == kLocked};
 }
 
 MaybeFault Exec(QSqlQuery& query) {

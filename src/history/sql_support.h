@@ -10,11 +10,14 @@
 
 namespace tollix {
 
-// Why a statement on the history file failed, in SQLite's words, and whether the file is
-// damaged (then it is moved aside rather than given up).
+// Why a statement on the history file failed, in SQLite's words, whether the file is
+// damaged (then it is moved aside rather than given up), and whether it only was busy:
+// another connection held a lock that it will let go of (then the statement is tried
+// again later).
 struct SqlFault {
     QString reason;
     bool corrupt = false;
+    bool busy = false;
 
     static SqlFault From(const QSqlError& error);
 };

@@ -512,6 +512,12 @@ private slots:
         history.verticalScrollBar()->setValue(10);
         history.verticalScrollBar()->setValue(0);
         QCOMPARE(document.blockCount(), 450 + 1 + 2 + 1);  // the separator, two live ones
+
+        // A new file gives its ids from 1 again: its texts are shown, below a note.
+        emit store.replaced();
+        frame.AppendMessage("in the new file", false, 1);
+        QVERIFY(document.toPlainText().endsWith("the texts above are in the old one\n" + received +
+                                                " Bob Brown: in the new file\n"));
     }
 
     // Ctrl+F opens the search; Enter finds the newest hit, then older ones, Shift+Enter

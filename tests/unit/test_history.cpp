@@ -1,6 +1,7 @@
 // The history store on real SQLite files in a temporary folder: texts stored before they
 // are handed back, paging, search, unread marks, retention, a file of the first version,
-// and damaged, read-only, full and newer files. As root the read-only and full disks are
+// a busy file, the daily room for strangers' texts, one writer per file, replaced,
+// damaged, read-only, full and newer files. As root the read-only and full disks are
 // real tmpfs mounts in a mount namespace of this process.
 #include <sched.h>
 #include <sys/mount.h>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "history/history_files.h"
 #include "history/history_store.h"
 
 using namespace tollix;
@@ -207,9 +209,10 @@ private slots:
         }
         HistoryStore store(Data());
         QVERIFY(store.Open());
-        QCOMPARE(store.UnreadCounts(), (QHash<QString, int>{{"10.0.0.1", 2}, {"10.0.0.2", 1}}));
+        QCOMPARE(store.UnreadCounts().value(),
+                 (QHash<QString, int>{{"10.0.0.1", 2}, {"10.0.0.2", 1}}));
         store.ClearUnread("10.0.0.1");
-        QCOMPARE(store.UnreadCounts(), (QHash<QString, int>{{"10.0.0.2", 1}}));
+        QCOMPARE(store.UnreadCounts().value(), (QHash<QString, int>{{"10.0.0.2", 1}}));
         QVERIFY(store.Last("10.0.0.2", 1)[0].unread);
     }
 
@@ -234,7 +237,7 @@ private slots:
         QVERIFY(store.ClearAll());
         QVERIFY(store.Last("10.0.0.2", 10).isEmpty());
         QVERIFY(store.Search("10.0.0.1", "recent").isEmpty());
-        QVERIFY(store.UnreadCounts().isEmpty());
+        QVERIFY(store.UnreadCounts().value().isEmpty());
         const qint64 afterClearing = Store(store, {Text("10.0.0.1", "recent")}).first();
         QVERIFY(afterClearing > lastId);
         QCOMPARE(store.Search("10.0.0.1", "recent"), QList<qint64>{afterClearing});
@@ -267,7 +270,7 @@ private slots:
         }
         HistoryStore store(Data());
         QVERIFY(store.Open());
-        QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(2));
+        QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(3));
         const QList<HistoryEntry> kept = store.Last("10.0.0.1", 10);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(kept[0].id, 7);
@@ -275,7 +278,7 @@ private slots:
         QVERIFY(!kept[0].unread);
         QCOMPARE(store.Search("10.0.0.1", "before"), QList<qint64>{7});
         Store(store, {Text("10.0.0.1", "new", true)});
-        QCOMPARE(store.UnreadCounts().value("10.0.0.1"), 1);
+        QCOMPARE(store.UnreadCounts()->value("10.0.0.1"), 1);
     }
 
     void aDamagedFileIsMovedAsideForANewOne_data() {
@@ -304,12 +307,14 @@ private slots:
         }();
 
         HistoryStore store(Data());
+        QSignalSpy replaced(&store, &HistoryStore::replaced);
         const QStringList faults = Faults(store, [&] {
             store.Open();
             store.Last("10.0.0.1", 5000);
             store.Search("10.0.0.1", "soon");
         });
         QCOMPARE(faults.size(), 1);
+        QCOMPARE(replaced.size(), 1);
         QVERIFY2(faults[0].contains("; the file was moved aside as history.sqlite.corrupt-"),
                  qPrintable(faults[0]));
         const QStringList aside =
@@ -323,6 +328,124 @@ private slots:
         QVERIFY(store.IsOpen());
         QVERIFY(Store(store, {Text("10.0.0.1", "new")})[0] > 0);
         QCOMPARE(Texts(store.Last("10.0.0.1", 10)), QStringList({"new"}));
+    }
+
+    // Another program's write transaction holds the file: texts are handed back unstored
+    // while it lasts, stay queued and are stored once it ends, in order (storedLate); marks
+    // cleared meanwhile count as cleared and stay so. No fault, the store stays open.
+    void aBusyFileDelaysStoringOnly() {
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        Store(store, {Text("10.0.0.1", "before", true), Text("10.0.0.2", "seen", true)});
+        OtherConnection other(File());
+        other.Value("BEGIN IMMEDIATE");
+        QList<qint64> ids;
+        QList<qint64> late;
+        connect(&store, &HistoryStore::storedLate, this,
+                [&late](const HistoryEntry& entry) { late << entry.id; });
+        const QStringList faults = Faults(store, [&] {
+            for (int i = 0; i < 3; ++i) {
+                store.Add(Text("10.0.0.1", QString::number(i), true), nullptr,
+                          [&ids](const HistoryEntry& shown) { ids << shown.id; });
+            }
+            store.ClearUnread("10.0.0.2");
+            QTRY_COMPARE(ids, QList<qint64>({0, 0, 0}));
+            QCOMPARE(store.UnreadCounts().value(), (QHash<QString, int>{{"10.0.0.1", 1}}));
+            other.Value("COMMIT");
+            QTRY_COMPARE(late.size(), 3);
+        });
+        QCOMPARE(faults, QStringList());
+        QVERIFY(store.IsWriting());
+        const QList<HistoryEntry> stored = store.Last("10.0.0.1", 10);
+        QCOMPARE(Texts(stored), QStringList({"before", "0", "1", "2"}));
+        QCOMPARE(late, QList<qint64>({stored[1].id, stored[2].id, stored[3].id}));
+        QCOMPARE(store.UnreadCounts().value(), (QHash<QString, int>{{"10.0.0.1", 4}}));
+    }
+
+    // Texts from senders never written to take the day's room at most, also after a
+    // restart; beyond it they are handed back unstored and marked so. Contacts written to,
+    // and those the caller's rule keeps, are always stored.
+    void strangersTakeTheDaysRoomAtMost() {
+        const auto add = [](HistoryStore& store, const QString& address, bool outgoing) {
+            HistoryEntry entry = Text(address, QString(1000, 'x'));
+            entry.time = QDateTime();  // today
+            entry.outgoing = outgoing;
+            HistoryEntry shown;
+            store.Add(entry, nullptr, [&shown](const HistoryEntry& back) { shown = back; });
+            store.Flush();
+            return shown.id > 0 ? "stored" : shown.overDailyLimit ? "over" : "?";
+        };
+        const qint64 room = 2 * StrangerBudget::Weight(1000, QString("BobBrownOps").size());
+        for (int run = 0; run < 2; ++run) {
+            HistoryStore store(Data());
+            QVERIFY(store.Open());
+            store.Budget().SetLimit(room);
+            store.Budget().SetKeepsAll(
+                [](const QString& address) { return address == "10.0.0.8"; });
+            QStringList got;
+            if (run == 0) {
+                got << add(store, "10.0.0.9", true) << add(store, "10.0.0.1", false)
+                    << add(store, "10.0.0.2", false);
+            }
+            got << add(store, "10.0.0.3", false) << add(store, "10.0.0.9", false)
+                << add(store, "10.0.0.8", false);
+            QCOMPARE(got, (run == 0 ? QStringList{"stored", "stored", "stored", "over", "stored",
+                                                  "stored"}
+                                    : QStringList{"over", "stored", "stored"}));
+        }
+    }
+
+    // One writer per file: a second store (another program) reads only, says once who
+    // keeps the history and hands its texts back unstored; once the first has closed, a
+    // new one writes again.
+    void oneWriterPerFile() {
+        HistoryStore first(Data());
+        QVERIFY(first.Open());
+        Store(first, {Text("10.0.0.1", "kept")});
+        HistoryStore second(Data());
+        const QStringList faults = Faults(second, [&] { QVERIFY(second.Open()); });
+        QCOMPARE(faults, QStringList{"another Tollix program of this user keeps it (process " +
+                                     QString::number(QCoreApplication::applicationPid()) +
+                                     "); texts are shown here without being stored"});
+        QVERIFY(!second.IsWriting());
+        QCOMPARE(Store(second, {Text("10.0.0.1", "not kept")}), QList<qint64>{0});
+        QCOMPARE(Texts(second.Last("10.0.0.1", 10)), QStringList{"kept"});
+        QCOMPARE(Faults(second, [&] { QVERIFY(!second.ClearAll()); }), faults);
+        first.Close();
+        HistoryStore third(Data());
+        QVERIFY(third.Open() && third.IsWriting());
+    }
+
+    // A file moved aside (by another program) is noticed by its inode: the writer and a
+    // reader open the new file and say that it was replaced before any of its ids are
+    // handed back or read.
+    void aReplacedFileIsNoticedAndReopened_data() {
+        QTest::addColumn<bool>("reader");
+        QTest::newRow("writer") << false;
+        QTest::newRow("reader") << true;
+    }
+    void aReplacedFileIsNoticedAndReopened() {
+        QFETCH(bool, reader);
+        HistoryStore writer(Data());
+        QVERIFY(writer.Open());
+        Store(writer, {Text("10.0.0.1", "old"), Text("10.0.0.1", "old")});
+        HistoryStore second(Data());
+        QVERIFY(!reader || second.Open());
+        HistoryStore& store = reader ? second : writer;
+        QCOMPARE(store.Last("10.0.0.1", 10).size(), 2);
+        QVERIFY(MoveAsideDamaged(File(), kNow).moved);
+        QSignalSpy replaced(&store, &HistoryStore::replaced);
+        QList<qsizetype> replacedWhenHandedBack;
+        writer.Add(Text("10.0.0.1", "new"), nullptr,
+                   [&](const HistoryEntry&) { replacedWhenHandedBack << replaced.size(); });
+        writer.Flush();
+        // A reader notices at its next query, which reads nothing until it has said so.
+        QVERIFY(!reader || second.Last("10.0.0.1", 10).isEmpty());
+        QTRY_COMPARE(replaced.size(), 1);
+        QCOMPARE(replacedWhenHandedBack, QList<qsizetype>{reader ? 0 : 1});
+        const QList<HistoryEntry> now = store.Last("10.0.0.1", 10);
+        QCOMPARE(Texts(now), QStringList{"new"});
+        QCOMPARE(now[0].id, 1);
     }
 
     void aFileThatCannotBeWrittenIsLeftAlone_data() {

@@ -120,6 +120,10 @@ void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
 }
 
 void CDialogView::AppendSeparator() {
+    AppendNotice(QString::fromLatin1(kSeparator));
+}
+
+void CDialogView::AppendNotice(const QString& line) {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     QTextBlockFormat centred;
@@ -127,7 +131,7 @@ void CDialogView::AppendSeparator() {
     end.setBlockFormat(centred);
     QTextCharFormat faded;
     faded.setForeground(palette().color(QPalette::PlaceholderText));
-    end.insertText(QString::fromLatin1(kSeparator), faded);
+    end.insertText(line, faded);
     // The live entries below start with the pane's own formats.
     end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     ScrollToNewest();

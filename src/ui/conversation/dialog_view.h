@@ -38,6 +38,8 @@ public:
     void AppendStoredEntries(const QList<HistoryEntry>& entries);
     void PrependStoredEntries(const QList<HistoryEntry>& entries);
     void AppendSeparator();
+    // A faded line of the program's own, centred, such as the separator.
+    void AppendNotice(const QString& line);
     // The line of a stored entry: " YYYY-MM-DD HH:MM Name: text", in local time.
     static QString StoredLine(const HistoryEntry& entry);
 

@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "core/contact.h"
 #include "core/tollix_app.h"
@@ -128,6 +129,7 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
     if (store != nullptr && store->IsOpen()) {
         stored_ = new StoredHistory(*store, *historyView_,
                                     QString::fromStdString(contact_->address), this);
+        connect(store, &HistoryStore::replaced, this, &CMsgFrame::OnHistoryReplaced);
         shown = stored_->LoadLatest(beforeId);
     }
     if (!unstored.isEmpty()) {
@@ -136,6 +138,24 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
     }
     if (shown) {
         historyView_->AppendSeparator();
+    }
+}
+
+void CMsgFrame::OnHistoryReplaced() {
+    if (stored_ == nullptr) {
+        return;
+    }
+    stored_->deleteLater();
+    stored_ = nullptr;
+    historyView_->HighlightEntries({}, 0);
+    historyView_->AppendNotice(
+        QStringLiteral("The history file was replaced; the texts above are in the old one"));
+}
+
+void CMsgFrame::NoteNotStored() {
+    if (!std::exchange(notedNotStored_, true)) {
+        historyView_->AppendNotice(QStringLiteral(
+            "Texts from senders you have not written to are not stored any more today"));
     }
 }
 

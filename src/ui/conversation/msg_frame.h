@@ -69,6 +69,10 @@ public:
     // anything was shown. Call once, after SetContact.
     void ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored = {},
                             qint64 beforeId = 0);
+    // Says once, in the history, that a text shown was not stored (beyond the day's room
+    // for strangers' texts).
+    void NoteNotStored();
+
     // Shows the search field (Ctrl+F).
     void ShowSearch();
     SearchBar* Search() const { return searchBar_; }
@@ -105,6 +109,9 @@ private:
     void CreateShortcuts();
     void CreateSearchBar();
     void OnFind(const QString& words, bool older);
+    // The history file was replaced: the ids of the entries shown mean nothing in the new
+    // one, so its texts are shown as they come, and paging and search end here.
+    void OnHistoryReplaced();
     void FitOuterSize();
     void KeepFirstHistoryHeight();
     void Detach();
@@ -127,6 +134,7 @@ private:
     // window's own sizing to its outer size does not count.
     bool ratioFollowsResize_ = false;
     bool shownOnce_ = false;
+    bool notedNotStored_ = false;
     int sending_ = 0;
     bool closed_ = false;
     // The outer size is 350 x 250 pixels; the window manager's frame is known only once the

@@ -1,6 +1,7 @@
 #include "ui/mainframe/conversation_texts.h"
 
 #include <QHash>
+#include <algorithm>
 
 #include "core/tollix_app.h"
 #include "core/unread_contacts_model.h"
@@ -31,6 +32,7 @@ ConversationTexts::ConversationTexts(CTollixApp& app, HistoryKeeper& keeper,
       limit_(app.GetClock()),
       refusals_(app.GetClock()) {
     connect(&keeper_, &HistoryKeeper::changed, this, &ConversationTexts::ReloadUnread);
+    connect(&keeper_.Store(), &HistoryStore::storedLate, this, &ConversationTexts::ForgetUnstored);
     connect(&notifications_, &DesktopNotifications::activated, this, [this](const QString& key) {
         const QString address = key == kUnreadKey ? lastUnread_ : key;
         if (Contact* contact = app_.Contacts().FindContact(address.toStdString())) {
@@ -69,6 +71,9 @@ void ConversationTexts::Show(const HistoryEntry& entry, bool opens) {
     }
     if (window != nullptr) {
         window->AppendMessage(entry.text, entry.outgoing, entry.id);
+        if (entry.overDailyLimit) {
+            window->NoteNotStored();
+        }
         if (entry.unread) {
             keeper_.Store().ClearUnread(entry.address);  // its window opened meanwhile
         }
@@ -113,8 +118,10 @@ void ConversationTexts::ShowEarlier(CMsgFrame& window, qint64 openingTextId) {
     }
     const QString address = QString::fromStdString(contact->address);
     QList<HistoryEntry> unstored;
+    bool overDailyLimit = false;
     for (auto it = unstored_.begin(); it != unstored_.end();) {
         if (it->address == address) {
+            overDailyLimit = overDailyLimit || it->overDailyLimit;
             unstored.append(*it);
             it = unstored_.erase(it);
         } else {
@@ -123,14 +130,34 @@ void ConversationTexts::ShowEarlier(CMsgFrame& window, qint64 openingTextId) {
     }
     HistoryStore& store = keeper_.Store();
     window.ShowEarlierEntries(&store, unstored, openingTextId);
+    if (overDailyLimit) {
+        window.NoteNotStored();
+    }
     // Also when no count is shown: counts of contacts that are not listed may have made
     // room for others.
     store.ClearUnread(address);
     unread_.Clear(contact->address);
 }
 
+void ConversationTexts::ForgetUnstored(const HistoryEntry& stored) {
+    // The text waited for a busy file; the store now holds it, and its mark.
+    const auto same = [&stored](const HistoryEntry& entry) {
+        return entry.address == stored.address && entry.time == stored.time &&
+               entry.text == stored.text;
+    };
+    const auto it = std::find_if(unstored_.begin(), unstored_.end(), same);
+    if (it != unstored_.end()) {
+        unstored_.erase(it);
+    }
+}
+
 void ConversationTexts::ReloadUnread() {
-    QHash<QString, int> counts = keeper_.Store().UnreadCounts();  // none while closed
+    // None while closed; while the file cannot be read the marks shown stay.
+    const std::optional<QHash<QString, int>> stored = keeper_.Store().UnreadCounts();
+    if (!stored) {
+        return;
+    }
+    QHash<QString, int> counts = *stored;
     for (const HistoryEntry& entry : unstored_) {
         ++counts[entry.address];
     }

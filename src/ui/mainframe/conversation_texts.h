@@ -28,8 +28,9 @@ struct Contact;
 // within the window-opening limit; beyond it an incoming text is marked unread instead:
 // in the store, and in the tree and the tray tip. A new window shows the contact's
 // earlier texts, the unread ones among them, and clears the mark. Texts that could not be
-// stored are kept in memory for that (a bounded number). An incoming text whose window is
-// not the active one raises a desktop notification; the unread ones share one.
+// stored (or not yet: the file is busy) are kept in memory for that (a bounded number). An
+// incoming text whose window is not the active one raises a desktop notification; the
+// unread ones share one.
 class ConversationTexts : public QObject {
     Q_OBJECT
 
@@ -60,6 +61,7 @@ private:
     void MarkUnread(const HistoryEntry& entry);
     void Notify(const HistoryEntry& entry, const CMsgFrame* window);
     void ReloadUnread();
+    void ForgetUnstored(const HistoryEntry& stored);
 
     CTollixApp& app_;
     HistoryKeeper& keeper_;

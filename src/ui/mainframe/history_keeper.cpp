@@ -13,6 +13,8 @@ HistoryKeeper::HistoryKeeper(HistoryStore& store, CTollixApp& app, QObject* pare
     connect(&daily_, &QTimer::timeout, this,
             [this] { store_.ApplyRetention(app_.Settings().historyDays); });
     connect(&store_, &HistoryStore::fault, this, &HistoryKeeper::OnFault);
+    // A new file holds other unread marks.
+    connect(&store_, &HistoryStore::replaced, this, &HistoryKeeper::changed);
 }
 
 void HistoryKeeper::Apply() {
@@ -49,7 +51,7 @@ void HistoryKeeper::Clear() {
 }
 
 void HistoryKeeper::OnFault(const QString& reason) {
-    emit changed();  // a store that failed is closed
+    emit changed();  // a store that failed is closed, or only reads
     // A modal box: the store reports from the event loop, never from inside itself.
     app_.Alerts().Show(HistoryStore::AlertText(reason).toStdString());
 }

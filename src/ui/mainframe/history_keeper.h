@@ -11,7 +11,8 @@ class HistoryStore;
 // Keeps the desktop program's history store as the settings say: open while "Keep history"
 // is on, entries older than the days set deleted at start-up and then once a day, every
 // entry deleted on request. A fault of the store (a file that cannot be opened, is damaged
-// or on a full disk) is shown as one alert; texts then go on being shown, unstored.
+// or on a full disk, or another program keeps the history) is shown as one alert; texts
+// then go on being shown, unstored.
 class HistoryKeeper : public QObject {
     Q_OBJECT
 
@@ -29,7 +30,8 @@ public:
     void Clear();
 
 signals:
-    // The store was opened, closed or emptied: what it holds unread may have changed.
+    // The store was opened, closed, emptied or replaced: what it holds unread may have
+    // changed.
     void changed();
 
 private:
