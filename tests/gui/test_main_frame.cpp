@@ -471,6 +471,45 @@ private slots:
         }
     }
 
+    // A name from the network shows as it is wherever it is shown (a rich text would read
+    // the "image" of <img src=/dev/zero> from that file until memory ran out).
+    void networkTextShownAsItIs_data() {
+        QTest::addColumn<QString>("place");
+        QTest::newRow("Contact info") << "info";
+        QTest::newRow("alert") << "alert";
+        QTest::newRow("conversation title") << "conversation";
+        QTest::newRow("file transfer title") << "file transfer";
+    }
+    void networkTextShownAsItIs() {
+        QFETCH(QString, place);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "<b>x</b>[*]");
+        Contact* odd = copy.core.app.Contacts().FindContact("10.0.0.9");
+        const auto shownTitle = [](QObject* window) {
+            auto* widget = qobject_cast<QWidget*>(window);
+            return QTest::qWaitForWindowExposed(widget) ? widget->windowHandle()->title() : "";
+        };
+        if (place == "info" || place == "alert") {
+            if (place == "info") {
+                frame.View().setCurrentIndex(TreeItem(frame, "10.0.0.9"));
+                frame.View().OnContactInfo();
+            } else {
+                copy.core.app.Alerts().Show(odd->firstName);
+            }
+            QTRY_COMPARE(copy.boxes.boxes.size(), std::size_t{1});
+            QVERIFY(copy.boxes.Texts().front().contains("<b>x</b>[*]"));
+            QCOMPARE(copy.boxes.boxes.front().format, Qt::PlainText);
+        } else if (place == "conversation") {
+            frame.OpenConversation(odd, false);
+            QCOMPARE(shownTitle(odd->conversation), "Tollix : <b>x</b>[*]");
+        } else {
+            frame.OpenFileTransfer(odd);
+            QCOMPARE(shownTitle(odd->fileTransfer), "Send file to: <b>x</b>[*] ");
+        }
+    }
+
     // Texts open at most 10 windows a minute by themselves. Beyond that they are stored
     // unread: in bold with the count in the tree, "N unread" in the tray tip, under one
     // shared notification whose action opens the conversation, which shows them and

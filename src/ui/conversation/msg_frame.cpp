@@ -20,6 +20,7 @@
 #include "protocol/text_safety.h"
 #include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
+#include "ui/common/plain_text.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_view.h"
 #include "ui/conversation/search_bar.h"
@@ -142,6 +143,7 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
 void CMsgFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     messagePane_ = new QLabel(Ready(), bar);
+    messagePane_->setTextFormat(Qt::PlainText);
     bar->addWidget(messagePane_, 1);
     indicators_ = new LockIndicators(*bar);
 }
@@ -211,8 +213,8 @@ void CMsgFrame::SetContact(Contact* contact) {
         return;
     }
     contact->conversation = this;
-    setWindowTitle(Trimmed(windowTitle().toStdString() + " : " + contact->firstName + " " +
-                           contact->secondName));
+    setWindowTitle(LiteralWindowTitle(Trimmed(windowTitle().toStdString() + " : " +
+                                              contact->firstName + " " + contact->secondName)));
 }
 
 void CMsgFrame::SendTypedText() {

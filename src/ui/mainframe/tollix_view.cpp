@@ -90,10 +90,12 @@ void CTollixView::OnContactInfo() {
         return;
     }
     // The item's own text: its name, without the count of unread texts.
-    OpenWindowModal(
+    auto* box =
         new QMessageBox(QMessageBox::Information, "Info",
                         ContactInfoText(contacts_.mapToSource(item), contacts_.ContactAt(item)),
-                        QMessageBox::Ok, this));
+                        QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);  // names come from the network
+    OpenWindowModal(box);
 }
 
 void CTollixView::mousePressEvent(QMouseEvent* event) {
