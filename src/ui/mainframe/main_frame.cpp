@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
@@ -24,6 +25,8 @@ namespace tollix {
 namespace {
 
 constexpr int kTimerMs = 1000;
+// How long the exit waits for a farewell that waits for a tunnel host's name.
+constexpr int kFarewellWaitMs = 5000;
 
 }  // namespace
 
@@ -343,6 +346,17 @@ QMenu* CMainFrame::createPopupMenu() {
     return menu;
 }
 
+void CMainFrame::WaitForFarewell() {
+    if (!app_.TunnelSendsPending()) {
+        return;
+    }
+    // The user's input waits too: the window has gone, and the program is ending.
+    QEventLoop farewell;
+    connect(&app_, &CTollixApp::tunnelSendsGone, &farewell, &QEventLoop::quit);
+    QTimer::singleShot(kFarewellWaitMs, &farewell, &QEventLoop::quit);
+    farewell.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 void CMainFrame::Shutdown() {
     if (std::exchange(shutDown_, true)) {
         return;
@@ -352,10 +366,11 @@ void CMainFrame::Shutdown() {
         activity_->Remove();
     }
     app_.SetConnected(false);
+    hide();
+    WaitForFarewell();
     autostart_.SetAutostart(app_.Settings().startWithWindows != 0);
     app_.Settings().SaveSettings(store_);
     app_.Contacts().ClearContacts();
-    hide();
     if (tray_.IsShown()) {
         tray_.Remove();
     }
