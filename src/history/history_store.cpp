@@ -299,8 +299,17 @@ QHash<QString, int> HistoryStore::UnreadCounts() {
     return counts;
 }
 
-void HistoryStore::ClearUnread(const QString& address) {
-    if (Run("UPDATE entries SET unread = 0 WHERE address = ? AND unread = 1", {address})) {
+int HistoryStore::UnreadCount(const QString& address, qint64 beforeId) {
+    int count = 0;
+    Run("SELECT COUNT(*) FROM entries WHERE address = ? AND unread = 1 AND id < ?",
+        {address, beforeId > 0 ? beforeId : std::numeric_limits<qint64>::max()},
+        [&count](const QSqlQuery& row) { count = row.value(0).toInt(); });
+    return count;
+}
+
+void HistoryStore::ClearUnread(const QString& address, qint64 firstId) {
+    if (Run("UPDATE entries SET unread = 0 WHERE address = ? AND unread = 1 AND id >= ?",
+            {address, firstId})) {
         RequestCheckpoint();
     }
 }

@@ -85,8 +85,10 @@ public:
 
     // Stored unread texts per contact address (contacts without any are left out).
     QHash<QString, int> UnreadCounts();
-    // Marks every text of the contact as read: its conversation has shown them.
-    void ClearUnread(const QString& address);
+    // Stored unread texts of one contact; with `beforeId`, of those before that entry.
+    int UnreadCount(const QString& address, qint64 beforeId = 0);
+    // Marks the contact's texts from `firstId` on as read: its conversation has shown them.
+    void ClearUnread(const QString& address, qint64 firstId = 0);
 
     // Deletes the entries older than `days` days before `now` (0 keeps everything), a
     // thousand per turn of the event loop. Called at start-up and once a day.

@@ -119,7 +119,7 @@ void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
                                   scrolledIn);
 }
 
-void CDialogView::AppendSeparator() {
+void CDialogView::AppendNotice(const QString& text) {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     QTextBlockFormat centred;
@@ -127,7 +127,7 @@ void CDialogView::AppendSeparator() {
     end.setBlockFormat(centred);
     QTextCharFormat faded;
     faded.setForeground(palette().color(QPalette::PlaceholderText));
-    end.insertText(QString::fromLatin1(kSeparator), faded);
+    end.insertText(text, faded);
     // The live entries below start with the pane's own formats.
     end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     ScrollToNewest();

@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "core/contact.h"
 #include "core/tollix_app.h"
@@ -125,14 +126,20 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
     if (contact_ == nullptr || stored_ != nullptr) {
         return;
     }
+    firstLiveId_ = beforeId;
     bool shown = false;
     if (store != nullptr && store->IsOpen()) {
         stored_ = new StoredHistory(*store, *historyView_,
                                     QString::fromStdString(contact_->address), this);
+        connect(stored_, &StoredHistory::entriesShown, this, [this](bool unread) {
+            holdsUnseen_ = holdsUnseen_ || unread;
+            emit earlierShown();
+        });
         shown = stored_->LoadLatest(beforeId);
     }
     if (!unstored.isEmpty()) {
         historyView_->AppendStoredEntries(unstored);
+        holdsUnseen_ = true;
         shown = true;
     }
     if (shown) {
@@ -250,15 +257,35 @@ void CMsgFrame::ShowSendHint() {
                               : QStringLiteral("HINT: Press \"Enter\" to send message"));
 }
 
-void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id) {
+void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id, bool unseen) {
     if (contact_ == nullptr || (id > 0 && stored_ != nullptr && id <= stored_->NewestId())) {
         return;
     }
+    if (id > 0 && firstLiveId_ == 0) {
+        firstLiveId_ = id;
+    }
+    holdsUnseen_ = holdsUnseen_ || unseen;
+    departureShown_ = false;
     const AppSettings& settings = app_.Settings();
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
     historyView_->AppendEntry(outgoing, QStringLiteral(" ") + name + QStringLiteral(": ") + text,
                               id);
+}
+
+qint64 CMsgFrame::FirstShownId() const {
+    return stored_ != nullptr && stored_->OldestId() > 0 ? stored_->OldestId() : firstLiveId_;
+}
+
+void CMsgFrame::ShowDeparture() {
+    if (contact_ == nullptr || std::exchange(departureShown_, true)) {
+        return;
+    }
+    std::string name = contact_->DisplayName();
+    if (name.empty()) {
+        name = contact_->address;
+    }
+    historyView_->AppendNotice(QString::fromStdString(name) + QStringLiteral(" has left"));
 }
 
 QString CMsgFrame::MessagePaneText() const {
@@ -311,7 +338,12 @@ bool CMsgFrame::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
         FitOuterSize();
     }
-    return QMainWindow::event(event);
+    const bool handled = QMainWindow::event(event);
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowStateChange) &&
+        InFront()) {
+        emit activated();
+    }
+    return handled;
 }
 
 void CMsgFrame::showEvent(QShowEvent* event) {
@@ -368,6 +400,7 @@ void CMsgFrame::closeEvent(QCloseEvent* event) {
         Detach();
         closed_ = true;
         DeleteWhenIdle();
+        emit closed();
     }
 }
 

@@ -72,8 +72,13 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
     connect(&app_.Contacts(), &ContactList::listChanged, this, &CMainFrame::UpdateTrayTip);
     connect(&unread_, &UnreadContactsModel::unreadChanged, this, &CMainFrame::UpdateTrayTip);
     connect(&app_.Contacts(), &ContactList::contactUpdated, this, [this](Contact& contact) {
-        if (contact.presence == PresenceState::Offline) {
+        if (contact.presence != PresenceState::Offline) {
+            return;
+        }
+        if (app_.Contacts().FindContact(contact.address) != &contact) {
             CloseContactWindows(contact);
+        } else if (auto* window = CMsgFrame::Of(contact)) {
+            window->ShowDeparture();  // kept for the texts the user has not seen
         }
     });
     connect(&app_, &CTollixApp::textArrived, this, &CMainFrame::OnIncomingText);
@@ -235,8 +240,9 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
         // A window of its own, with its own task-bar button.
         window = new CMsgFrame(app_, this);
         window->SetContact(contact);
-        texts_->ShowEarlier(*window, openingTextId);
+        texts_->Attach(*window, openingTextId);
         if (inBackground) {
+            window->setAttribute(Qt::WA_ShowWithoutActivating);  // the user looks at it first
             window->showMinimized();
             QApplication::alert(window);
         } else {
