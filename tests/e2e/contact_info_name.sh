@@ -4,13 +4,7 @@
 # the "image" from /dev/zero and grow by hundreds of megabytes a second.
 set -u
 . "$(dirname "$0")/netns.sh"
-[ -x "${TOLLIX_DESKTOP:-}" ] || { echo "FAIL: TOLLIX_DESKTOP is not set to the built tollix"; exit 1; }
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null 2>&1 || skip "needs $tool (apt-get install xvfb xdotool)"
-done
-
-start_xvfb 1024x768x24
-DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 || skip "Xvfb did not start"
+desktop_xvfb
 xdo() { DISPLAY=$display xdotool "$@"; }
 
 lan_hosts desk:10.81.0.1 b:10.81.0.2
@@ -20,10 +14,7 @@ printf '[settings]\nuser%%20first%%20name=Dee\nuser%%20last%%20name=Sk\n' >"$con
 
 start_peer b B --first '<img src=/dev/zero>' --last '' --group Ops
 wait_for B "^state${TAB}connected"
-DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$WORK_DIR" \
-    ip netns exec "$NS_PREFIX-desk" "$TOLLIX_DESKTOP" --config "$config" \
-    >"$WORK_DIR/desk.out" 2>&1 &
-desk=$!
+start_desktop desk "$config"
 wait_for B "^contact${TAB}10\.81\.0\.1${TAB}online"  # the desktop has had B's answer too
 
 rss() { awk '/^VmRSS:/ {print $2}' "/proc/$desk/status"; }

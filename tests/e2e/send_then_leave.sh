@@ -5,13 +5,7 @@
 # user has the window in front of them.
 set -u
 . "$(dirname "$0")/netns.sh"
-[ -x "${TOLLIX_DESKTOP:-}" ] || { echo "FAIL: TOLLIX_DESKTOP is not set to the built tollix"; exit 1; }
-for tool in Xvfb xdotool sqlite3; do
-    command -v "$tool" >/dev/null 2>&1 || skip "needs $tool (apt-get install xvfb xdotool sqlite3)"
-done
-
-start_xvfb 1024x768x24
-DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 || skip "Xvfb did not start"
+desktop_xvfb sqlite3
 xdo() { DISPLAY=$display xdotool "$@"; }
 
 lan_hosts desk:10.82.0.1 s:10.82.0.2 b:10.82.0.3
@@ -22,10 +16,7 @@ history="$config/Quardell/Tollix/history.sqlite"
 
 start_peer b B --first Bea
 wait_for B "^state${TAB}connected"
-DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$WORK_DIR" \
-    ip netns exec "$NS_PREFIX-desk" "$TOLLIX_DESKTOP" --config "$config" \
-    >"$WORK_DIR/desk.out" 2>&1 &
-desk=$!
+start_desktop desk "$config"
 wait_for B "^contact${TAB}10\.82\.0\.1${TAB}online"
 
 in_ns s "$TOLLIX_CLI" --first Sam --send 10.82.0.1 "build done" >"$WORK_DIR/S.out" 2>&1 ||
