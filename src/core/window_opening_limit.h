@@ -20,7 +20,6 @@ public:
     bool TryOpen(const std::string& key);
     // The window of `key` was touched or closed, or will not be made after all.
     void Release(const std::string& key) { untouched_.erase(key); }
-    std::size_t Untouched() const { return untouched_.size(); }
 
 private:
     std::set<std::string> untouched_;

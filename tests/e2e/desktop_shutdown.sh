@@ -1,8 +1,8 @@
 #!/bin/bash
-# The desktop program ends in order on SIGTERM: its farewell reaches a peer, its settings
-# file and autostart entry are written; the farewell into a tunnel whose host's look-up
-# hangs is waited for a while (up to 5 s). It is started in a namespace of its own with
-# the offscreen platform (no display needed), next to a tollix-cli peer.
+# The desktop program ends in order on SIGTERM: its farewell reaches a peer (and waits up to
+# 5 s for a tunnel host's look-up, which hangs), its settings file and autostart entry are
+# written. It is started in a namespace of its own with the offscreen platform (no display
+# needed), next to a tollix-cli peer.
 set -u
 . "$(dirname "$0")/netns.sh"
 [ -x "${TOLLIX_DESKTOP:-}" ] || { echo "FAIL: TOLLIX_DESKTOP is not set to the built tollix"; exit 1; }

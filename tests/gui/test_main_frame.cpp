@@ -88,8 +88,9 @@ void TextFrom(CoreHarness& core, int peer, std::int32_t id, const std::string& t
                    "10.0.1." + std::to_string(peer));
 }
 
-CMsgFrame* WindowOf(CoreHarness& core, int peer) {
-    const Contact* contact = core.app.Contacts().FindContact("10.0.1." + std::to_string(peer));
+CMsgFrame* WindowOf(CoreHarness& core, int peer, const std::string& address = {}) {
+    const Contact* contact = core.app.Contacts().FindContact(
+        address.empty() ? "10.0.1." + std::to_string(peer) : address);
     return contact != nullptr ? qobject_cast<CMsgFrame*>(contact->conversation.data()) : nullptr;
 }
 
@@ -476,10 +477,9 @@ private slots:
     // the "image" of <img src=/dev/zero> from that file until memory ran out).
     void networkTextShownAsItIs_data() {
         QTest::addColumn<QString>("place");
-        QTest::newRow("Contact info") << "info";
-        QTest::newRow("alert") << "alert";
-        QTest::newRow("conversation title") << "conversation";
-        QTest::newRow("file transfer title") << "file transfer";
+        for (const char* place : {"Contact info", "alert", "conversation", "file transfer"}) {
+            QTest::newRow(place) << place;
+        }
     }
     void networkTextShownAsItIs() {
         QFETCH(QString, place);
@@ -488,27 +488,23 @@ private slots:
         CMainFrame& frame = copy.Frame();
         FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "<b>x</b>[*]");
         Contact* odd = copy.core.app.Contacts().FindContact("10.0.0.9");
-        const auto shownTitle = [](QObject* window) {
-            auto* widget = qobject_cast<QWidget*>(window);
-            return QTest::qWaitForWindowExposed(widget) ? widget->windowHandle()->title() : "";
-        };
-        if (place == "info" || place == "alert") {
-            if (place == "info") {
-                frame.View().setCurrentIndex(TreeItem(frame, "10.0.0.9"));
-                frame.View().OnContactInfo();
-            } else {
-                copy.core.app.Alerts().Show(odd->firstName);
-            }
-            QTRY_COMPARE(copy.boxes.boxes.size(), std::size_t{1});
-            QVERIFY(copy.boxes.Texts().front().contains("<b>x</b>[*]"));
-            QCOMPARE(copy.boxes.boxes.front().format, Qt::PlainText);
-        } else if (place == "conversation") {
-            frame.OpenConversation(odd, false);
-            QCOMPARE(shownTitle(odd->conversation), "Tollix : <b>x</b>[*]");
+        frame.View().setCurrentIndex(TreeItem(frame, "10.0.0.9"));
+        QString shown;
+        if (place == "conversation" || place == "file transfer") {  // in the window's title
+            place == "conversation" ? frame.OpenConversation(odd, false)
+                                    : frame.OpenFileTransfer(odd);
+            auto* window = qobject_cast<QWidget*>(
+                place == "conversation" ? odd->conversation.data() : odd->fileTransfer.data());
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            shown = window->windowHandle()->title();
         } else {
-            frame.OpenFileTransfer(odd);
-            QCOMPARE(shownTitle(odd->fileTransfer), "Send file to: <b>x</b>[*] ");
+            place == "alert" ? copy.core.app.Alerts().Show(odd->firstName)
+                             : frame.View().OnContactInfo();
+            QTRY_COMPARE(copy.boxes.boxes.size(), std::size_t{1});
+            QCOMPARE(copy.boxes.boxes.front().format, Qt::PlainText);
+            shown = copy.boxes.Texts().front();
         }
+        QVERIFY2(shown.contains("<b>x</b>[*]"), qPrintable(shown));
     }
 
     // Texts open windows by themselves while fewer than 10 such windows wait untouched, and
@@ -596,42 +592,38 @@ private slots:
     void contactLeavingUnseenTextsStaysUntilRead_data() {
         QTest::addColumn<int>("untouched");  // windows that texts opened before
         QTest::addColumn<bool>("stored");    // the text was stored before the farewell came
-        QTest::newRow("window") << 0 << true;
-        QTest::newRow("farewell right behind the text") << 0 << false;
-        QTest::newRow("unread mark beyond the window limit") << 10 << true;
+        QTest::addColumn<QString>("shown");  // the end of its window's history, or its item
+        const QString window = " P20: build done\nP20 has left\n";
+        QTest::newRow("window") << 0 << true << window;
+        QTest::newRow("farewell right behind the text") << 0 << false << window;
+        QTest::newRow("unread mark beyond the window limit") << 10 << true << "P20 (1)";
     }
     void contactLeavingUnseenTextsStaysUntilRead() {
         QFETCH(int, untouched);
         QFETCH(bool, stored);
+        QFETCH(QString, shown);
         Desktop copy("connect%20on%20startup=0\n");
         copy.desktop.InitInstance();
-        CMainFrame& frame = copy.Frame();
-        ContactList& contacts = copy.core.app.Contacts();
+        const auto unread = [&] { return copy.history.UnreadCounts().value("10.0.1.20"); };
         for (int peer = 1; peer <= untouched; ++peer) {
             TextFrom(copy.core, peer, peer, "hello");
         }
         TextFrom(copy.core, 20, 100, "build done");
         if (stored) {
-            QTRY_COMPARE(copy.history.UnreadCounts().value("10.0.1.20"), 1);
+            QTRY_COMPARE(unread(), 1);
         }
         FromPeer(copy.core, "10.0.1.20", MSGTYPE_OFFLINE, 101, "P20");
-        QTRY_COMPARE(copy.history.UnreadCounts().value("10.0.1.20"), 1);
-        Contact* p20 = contacts.FindContact("10.0.1.20");
-        QVERIFY(p20 != nullptr);
-        QVERIFY(TreeItem(frame, "10.0.1.20").data(ContactList::OfflineRole).toBool());
-        if (untouched == 0) {
-            QVERIFY(WindowOf(copy.core, 20)
-                        ->HistoryView()
-                        ->toPlainText()
-                        .endsWith(" P20: build done\nP20 has left\n"));
-        } else {
-            QCOMPARE(TreeItem(frame, "10.0.1.20").data().toString(), "P20 (1)");
-        }
-        frame.OpenConversation(p20, false);  // read
-        QTRY_COMPARE(copy.history.UnreadCounts().value("10.0.1.20"), 0);
-        QCOMPARE(contacts.FindContact("10.0.1.20"), p20);  // while its window is open
-        WindowOf(copy.core, 20)->close();
-        QCOMPARE(contacts.FindContact("10.0.1.20"), nullptr);
+        QTRY_COMPARE(unread(), 1);
+        const QModelIndex item = TreeItem(copy.Frame(), "10.0.1.20");
+        QVERIFY(item.data(ContactList::OfflineRole).toBool());
+        QCOMPARE(item.data(ContactList::PictureRole).toInt(), 1);
+        CMsgFrame* window = WindowOf(copy.core, 20);
+        QVERIFY((window ? window->HistoryView()->toPlainText() : item.data().toString())
+                    .endsWith(shown));
+        copy.Frame().OpenConversation(copy.core.app.Contacts().FindContact("10.0.1.20"), false);
+        QTRY_COMPARE(unread(), 0);
+        WindowOf(copy.core, 20)->close();  // kept while its window was open
+        QCOMPARE(copy.core.app.Contacts().FindContact("10.0.1.20"), nullptr);
     }
 
     // A conversation shows its last 200 texts: opening it reads those, and the older unread
@@ -645,16 +637,16 @@ private slots:
         }
         copy.history.Close();
         copy.desktop.InitInstance();
-        CMainFrame& frame = copy.Frame();
         FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
-        QCOMPARE(TreeItem(frame, "10.0.0.9").data().toString(), "Bob (250)");
-        Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
-        frame.OpenConversation(bob, false);
-        QTRY_COMPARE(copy.history.UnreadCounts().value("10.0.0.9"), 50);
-        QCOMPARE(TreeItem(frame, "10.0.0.9").data().toString(), "Bob (50)");
-        CMsgFrame::Of(*bob)->HistoryView()->verticalScrollBar()->setValue(0);
-        QTRY_COMPARE(copy.history.UnreadCounts().value("10.0.0.9"), 0);
-        QCOMPARE(TreeItem(frame, "10.0.0.9").data().toString(), "Bob");
+        const QModelIndex bob = TreeItem(copy.Frame(), "10.0.0.9");
+        const auto unread = [&] { return copy.history.UnreadCounts().value("10.0.0.9"); };
+        QCOMPARE(bob.data().toString(), "Bob (250)");
+        copy.Frame().OpenConversation(copy.core.app.Contacts().FindContact("10.0.0.9"), false);
+        QTRY_COMPARE(unread(), 50);
+        QCOMPARE(bob.data().toString(), "Bob (50)");
+        WindowOf(copy.core, 0, "10.0.0.9")->HistoryView()->verticalScrollBar()->setValue(0);
+        QCOMPARE(unread(), 0);
+        QCOMPARE(bob.data().toString(), "Bob");
     }
 
     // Unread marks come back with the program; a history that cannot be kept (or is not
