@@ -42,7 +42,7 @@ void Store(T& field, T value, bool& changed) {
 }  // namespace
 
 ContactList::ContactList(const Clock& clock, QObject* parent)
-    : QAbstractItemModel(parent), refusals_(clock) {}
+    : QAbstractItemModel(parent), clock_(clock), refusals_(clock) {}
 
 ContactList::~ContactList() = default;
 
@@ -158,6 +158,13 @@ void ContactList::Heard(Location& where) {
 }
 
 std::string ContactList::MakeRoom() {
+    if (const std::int64_t now = clock_.Now(); now != replacingSecond_) {
+        replacingSecond_ = now;
+        replacements_ = 0;
+    }
+    if (replacements_ >= kMaxReplacementsPerSecond) {
+        return {};
+    }
     while (!heardOrder_.empty()) {
         Contact* oldest = heardOrder_.begin()->second;
         Location& where = contactsByAddress_.at(LowerAscii(oldest->address));
@@ -171,6 +178,7 @@ std::string ContactList::MakeRoom() {
         std::string address = oldest->address;
         oldest->presence = PresenceState::Offline;
         RemoveContact(where, oldest->DisplayName());
+        ++replacements_;
         return address;
     }
     return {};

@@ -55,6 +55,10 @@ public:
     // made-up FROM values would grow the list without limit; without the replacing, such
     // a host would keep every colleague who starts later out of it.
     static constexpr std::size_t kMaxContacts = 20000;
+    // Places a full list gives away in one second at most. A flood of made-up senders then
+    // costs little (every replacement redraws the tree), and a colleague who starts after
+    // it still finds a place at once.
+    static constexpr int kMaxReplacementsPerSecond = 10;
     // Set for contacts listed offline after their farewell (bool).
     static constexpr int OfflineRole = Qt::UserRole + 5;
 
@@ -138,10 +142,13 @@ private:
     void RemoveContact(Location where, const std::string& oldText);
     void Heard(Location& where);
     // Lets the contact heard least recently that the keeper does not hold go, and returns
-    // its address; empty when there is none.
+    // its address; empty when there is none, or when this second's places are given away.
     std::string MakeRoom();
 
     const ContactKeeper* keeper_ = nullptr;
+    const Clock& clock_;
+    std::int64_t replacingSecond_ = 0;
+    int replacements_ = 0;  // in replacingSecond_
     ThrottledLog refusals_;
     mutable QRecursiveMutex contactsLock_;
     std::vector<std::unique_ptr<GroupItem>> groups_;
