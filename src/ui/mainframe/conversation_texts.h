@@ -25,14 +25,14 @@ struct Contact;
 // own, heard back. A text is stored first and shown once its transaction has ended, so
 // that it is on the disk before it is on the screen.
 //
-// An incoming text is stored unread until the user has seen it: in the window they are
-// working in, or once they activate the window that shows it. A text for a contact without
+// An incoming text is stored unread until the user has seen it: in the window they have in
+// front of them, or once they bring the window that shows it there. A text for a contact without
 // a window opens one by itself (minimised and flashing) only within the window-opening
 // limit; beyond it the text is marked in the tree and the tray tip. A new window shows the
 // contact's last texts, the unread ones among them, whose marks then move from the tree to
 // the window; marks of older texts than it shows stay. Texts that could not be stored are
-// kept in memory for that (a bounded number). An incoming text whose window is not the
-// active one raises a desktop notification; the unread ones share one.
+// kept in memory for that (a bounded number). An incoming text whose window is not in
+// front of the user raises a desktop notification; the unread ones share one.
 //
 // As the contact list's keeper, it keeps a contact that leaves texts unseen listed, shown
 // offline, and its window open with the line "NAME has left", until the user has seen
