@@ -42,21 +42,29 @@ void Store(T& field, T value, bool& changed) {
 }  // namespace
 
 ContactList::ContactList(const Clock& clock, QObject* parent)
-    : QAbstractItemModel(parent), refusals_(clock) {}
+    : QAbstractItemModel(parent), clock_(clock), refusals_(clock) {}
 
 ContactList::~ContactList() = default;
 
 void ContactList::OnIncomingMessage(const NetMessage& message) {
     QMutexLocker lock(&contactsLock_);
     try {
-        const auto known = contactsByAddress_.find(LowerAscii(message.from));
+        auto known = contactsByAddress_.find(LowerAscii(message.from));
         if (known == contactsByAddress_.end() && contactsByAddress_.size() >= kMaxContacts) {
-            if (PresenceOf(message.msgType) != PresenceState::Offline) {
-                refusals_.Write("contact list full",
-                                "contact list full (" + std::to_string(kMaxContacts) +
-                                    " contacts), sender not listed: " + message.from);
+            if (PresenceOf(message.msgType) == PresenceState::Offline) {
+                return;
             }
-            return;
+            const std::string replaced = MakeRoom();
+            refusals_.Write(
+                "contact list full",
+                "contact list full (" + std::to_string(kMaxContacts) + " contacts), " +
+                    (replaced.empty()
+                         ? "sender not listed: " + message.from
+                         : replaced + " heard least recently makes room for " + message.from));
+            if (replaced.empty()) {
+                return;
+            }
+            known = contactsByAddress_.end();
         }
         const std::string_view body = message.body;
         const std::string_view firstName = BodyValue(body, body_key::kFirstName);
@@ -93,6 +101,12 @@ void ContactList::OnIncomingMessage(const NetMessage& message) {
                 emit contactUpdated(*contact);
             }
         } else if (contact->presence != PresenceState::Offline) {
+            Heard(known->second);
+            if (changed) {
+                UpdateContact(known->second, oldText.value_or(contact->DisplayName()));
+                emit contactUpdated(*contact);
+            }
+        } else if (keeper_ != nullptr && keeper_->KeepsAfterFarewell(*contact)) {
             if (changed) {
                 UpdateContact(known->second, oldText.value_or(contact->DisplayName()));
                 emit contactUpdated(*contact);
@@ -116,6 +130,60 @@ QModelIndex ContactList::FindGroupItem(std::string_view name) const {
     return group == nullptr ? QModelIndex() : createIndex(static_cast<int>(group->row), 0, nullptr);
 }
 
+void ContactList::Reconsider(std::string_view address) {
+    QMutexLocker lock(&contactsLock_);
+    const auto found = contactsByAddress_.find(LowerAscii(address));
+    if (found == contactsByAddress_.end()) {
+        return;
+    }
+    Location& where = found->second;
+    const bool holds = keeper_ != nullptr && keeper_->Holds(*where.contact);
+    if (where.contact->presence == PresenceState::Offline && !holds) {
+        RemoveContact(where, where.contact->DisplayName());
+        emit listChanged();
+    } else if (where.held && !holds) {
+        where.held = false;
+        where.inOrder = heardOrder_.emplace(where.heard, where.contact).first;
+    }
+}
+
+void ContactList::Heard(Location& where) {
+    where.heard = ++lastHeard_;
+    if (!where.held) {
+        // To the end, where the newest belongs, without a new allocation.
+        auto node = heardOrder_.extract(where.inOrder);
+        node.key() = where.heard;
+        where.inOrder = heardOrder_.insert(heardOrder_.end(), std::move(node));
+    }
+}
+
+std::string ContactList::MakeRoom() {
+    if (const std::int64_t now = clock_.Now(); now != replacingSecond_) {
+        replacingSecond_ = now;
+        replacements_ = 0;
+    }
+    if (replacements_ >= kMaxReplacementsPerSecond) {
+        return {};
+    }
+    while (!heardOrder_.empty()) {
+        Contact* oldest = heardOrder_.begin()->second;
+        Location& where = contactsByAddress_.at(LowerAscii(oldest->address));
+        if (keeper_ != nullptr && keeper_->Holds(*oldest)) {
+            // Out of the order until Reconsider finds that it holds nothing any more: a
+            // full list asks about each held contact once, not at every new sender.
+            heardOrder_.erase(where.inOrder);
+            where.held = true;
+            continue;
+        }
+        std::string address = oldest->address;
+        oldest->presence = PresenceState::Offline;
+        RemoveContact(where, oldest->DisplayName());
+        ++replacements_;
+        return address;
+    }
+    return {};
+}
+
 void ContactList::ClearContacts() {
     QMutexLocker lock(&contactsLock_);
     std::vector<std::unique_ptr<Contact>> leaving;
@@ -128,6 +196,7 @@ void ContactList::ClearContacts() {
     }
     groups_.clear();
     contactsByAddress_.clear();
+    heardOrder_.clear();
     groupsByName_.clear();
     endResetModel();
     // The list is consistent (and empty) before anyone hears of the departures.
@@ -214,7 +283,11 @@ void ContactList::AddContact(std::unique_ptr<Contact> contact) {
     beginInsertRows(parentIndex, row, row);
     Contact* added = item.contact.get();
     group->contacts.Insert(std::move(item));
-    contactsByAddress_[LowerAscii(added->address)] = Location{added, group};
+    Location& where = contactsByAddress_[LowerAscii(added->address)];
+    where.contact = added;
+    where.group = group;
+    where.heard = ++lastHeard_;
+    where.inOrder = heardOrder_.emplace_hint(heardOrder_.end(), where.heard, added);
     endInsertRows();
 }
 
@@ -251,6 +324,9 @@ void ContactList::RemoveContact(Location where, const std::string& oldText) {
     const QModelIndex parentIndex = createIndex(static_cast<int>(group.row), 0, nullptr);
     beginRemoveRows(parentIndex, static_cast<int>(row), static_cast<int>(row));
     std::unique_ptr<Contact> leaving = std::move(group.contacts.Take(row).contact);
+    if (!where.held) {
+        heardOrder_.erase(where.inOrder);
+    }
     contactsByAddress_.erase(LowerAscii(leaving->address));
     endRemoveRows();
     // The item sits under the group it joined, even if the farewell names another one.
@@ -319,7 +395,10 @@ QVariant ContactList::data(const QModelIndex& index, int role) const {
         return QString::fromStdString(item.text);
     }
     if (role == PictureRole) {
-        return item.contact->presence == PresenceState::Away ? 1 : 0;
+        return item.contact->presence == PresenceState::Online ? 0 : 1;
+    }
+    if (role == OfflineRole) {
+        return item.contact->presence == PresenceState::Offline;
     }
     return {};
 }

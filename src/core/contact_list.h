@@ -2,6 +2,8 @@
 
 #include <QAbstractItemModel>
 #include <QRecursiveMutex>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,10 +18,25 @@
 
 namespace tollix {
 
+// What the program that shows the list keeps for its user. The desktop program keeps the
+// contacts whose texts the user has not seen; without a keeper (the terminal peer) a
+// farewell removes its contact at once and every contact may give its place.
+class ContactKeeper {
+public:
+    virtual ~ContactKeeper() = default;
+    // The contact holds something of the user's (an open conversation window, unread
+    // texts, texts on their way to be shown): a full list does not give its place away.
+    virtual bool Holds(const Contact& contact) const = 0;
+    // The contact has said goodbye leaving texts the user has not seen: it stays listed,
+    // shown offline, until ContactList::Reconsider finds that it holds nothing any more.
+    virtual bool KeepsAfterFarewell(const Contact& contact) const = 0;
+};
+
 // The peers this copy has heard from, as a two-level tree model: one group item per group
 // name at the top, in the order the groups appeared, and below each the contact items in
 // byte-wise order of their text, the contact's display name. It is filled by messages
-// alone: a contact leaves only through its farewell or when the list is cleared.
+// alone: a contact leaves through its farewell (unless the keeper keeps it), when the list
+// is cleared, or when a full list gives its place to a new sender.
 //
 // Lookups by address and by group name go through indexes and a contact is inserted in
 // its place, so that a message costs the same with twenty thousand contacts as with two.
@@ -32,10 +49,18 @@ public:
     // True for group items.
     static constexpr int IsGroupRole = Qt::UserRole + 2;
 
-    // Contacts listed at most. A sender heard while the list is full is not listed (its
-    // messages are still routed); a farewell makes room again. Without a bound, one host
-    // sending envelopes with made-up FROM values would grow the list without limit.
+    // Contacts listed at most. A sender heard while the list is full takes the place of the
+    // contact heard least recently that the keeper lets go; with none, it is not listed
+    // (its messages are still routed). Without a bound, one host sending envelopes with
+    // made-up FROM values would grow the list without limit; without the replacing, such
+    // a host would keep every colleague who starts later out of it.
     static constexpr std::size_t kMaxContacts = 20000;
+    // Places a full list gives away in one second at most. A flood of made-up senders then
+    // costs little (every replacement redraws the tree), and a colleague who starts after
+    // it still finds a place at once.
+    static constexpr int kMaxReplacementsPerSecond = 10;
+    // Set for contacts listed offline after their farewell (bool).
+    static constexpr int OfflineRole = Qt::UserRole + 5;
 
     explicit ContactList(const Clock& clock = SystemClock::Instance(), QObject* parent = nullptr);
     ~ContactList() override;
@@ -46,6 +71,13 @@ public:
     Contact* FindContact(std::string_view address) const;
     QModelIndex FindGroupItem(std::string_view name) const;
     void ClearContacts();
+    // The keeper asked about leaving contacts and full lists; nullptr for none. It must
+    // outlive the list or be unset first.
+    void SetKeeper(const ContactKeeper* keeper) { keeper_ = keeper; }
+    // What the keeper holds of the contact at `address` may have dropped: a contact kept
+    // after its farewell that holds nothing any more leaves now, and a full list may give
+    // the contact's place away again.
+    void Reconsider(std::string_view address);
     // Where refusals of a full list are logged (at most a line per 30 s); nullptr: nowhere.
     void SetRefusalLog(std::FILE* log) { refusals_.SetOutput(log); }
     // Items in the tree, group items included: one group with two contacts counts 3.
@@ -67,8 +99,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 signals:
-    // A contact was added or its details changed; with presence Offline it is leaving and
-    // is destroyed right after the signal.
+    // A contact was added or its details changed. With presence Offline it has left: it is
+    // destroyed right after the signal, unless the keeper keeps it listed (FindContact
+    // still finds it).
     void contactUpdated(tollix::Contact& contact);
     // After every update or clearing of the list.
     void listChanged();
@@ -88,9 +121,15 @@ private:
         std::size_t row = 0;
         SortedRows<ContactItem, ByText> contacts;
     };
+    // Contacts the keeper may let go, by the order in which they were last heard from.
+    using HeardOrder = std::map<std::uint64_t, Contact*>;
     struct Location {
         Contact* contact;
         GroupItem* group;
+        std::uint64_t heard = 0;
+        // In heardOrder_ unless the keeper was last found to hold the contact.
+        bool held = false;
+        HeardOrder::iterator inOrder;
     };
 
     GroupItem* FindGroup(std::string_view name) const;
@@ -101,12 +140,22 @@ private:
     void AddContact(std::unique_ptr<Contact> contact);
     void UpdateContact(Location where, const std::string& oldText);
     void RemoveContact(Location where, const std::string& oldText);
+    void Heard(Location& where);
+    // Lets the contact heard least recently that the keeper does not hold go, and returns
+    // its address; empty when there is none, or when this second's places are given away.
+    std::string MakeRoom();
 
+    const ContactKeeper* keeper_ = nullptr;
+    const Clock& clock_;
+    std::int64_t replacingSecond_ = 0;
+    int replacements_ = 0;  // in replacingSecond_
     ThrottledLog refusals_;
     mutable QRecursiveMutex contactsLock_;
     std::vector<std::unique_ptr<GroupItem>> groups_;
     std::unordered_map<std::string, Location> contactsByAddress_;  // key: address, lower case
     std::unordered_map<std::string, GroupItem*> groupsByName_;     // key: name, lower case
+    HeardOrder heardOrder_;
+    std::uint64_t lastHeard_ = 0;
 };
 
 }  // namespace tollix

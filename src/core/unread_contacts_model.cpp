@@ -27,12 +27,17 @@ void UnreadContactsModel::SetCounts(const QHash<QString, int>& counts) {
         Refresh(address.toStdString());
     }
     emit unreadChanged();
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        if (!counts_.contains(it.key())) {
+            contacts_.Reconsider(it.key().toStdString());
+        }
+    }
 }
 
-void UnreadContactsModel::Add(const std::string& address, int texts) {
+void UnreadContactsModel::Set(const std::string& address, int texts) {
     const QString key = QString::fromStdString(address);
     const int before = counts_.value(key);
-    const int after = std::max(0, before + texts);
+    const int after = std::max(0, texts);
     if (after == before) {
         return;
     }
@@ -47,16 +52,9 @@ void UnreadContactsModel::Add(const std::string& address, int texts) {
     total_ += after - before;
     Refresh(address);
     emit unreadChanged();
-}
-
-void UnreadContactsModel::Clear(const std::string& address) {
-    const int cleared = counts_.take(QString::fromStdString(address));
-    if (cleared == 0) {
-        return;
+    if (after == 0) {
+        contacts_.Reconsider(address);  // a contact kept for its texts may leave now
     }
-    total_ -= cleared;
-    Refresh(address);
-    emit unreadChanged();
 }
 
 int UnreadContactsModel::Count(const std::string& address) const {

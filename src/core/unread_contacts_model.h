@@ -33,9 +33,12 @@ public:
 
     // Replaces every count (addresses without unread texts are left out).
     void SetCounts(const QHash<QString, int>& counts);
+    // Sets the contact's count. When it drops to 0 the contact list reconsiders the
+    // contact, which it may have kept for these texts.
+    void Set(const std::string& address, int texts);
     // Adds `texts` to the contact's count (a negative number takes some away).
-    void Add(const std::string& address, int texts = 1);
-    void Clear(const std::string& address);
+    void Add(const std::string& address, int texts = 1) { Set(address, Count(address) + texts); }
+    void Clear(const std::string& address) { Set(address, 0); }
     int Count(const std::string& address) const;
     // Unread texts of all contacts together.
     int Total() const { return total_; }

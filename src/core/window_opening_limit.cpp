@@ -2,19 +2,11 @@
 
 namespace tollix {
 
-bool WindowOpeningLimit::TryOpen() {
-    const std::int64_t now = clock_.Now();
-    while (!openings_.empty() && now - openings_.front() > kWindowSeconds) {
-        openings_.pop_front();
-    }
-    // A clock set back would otherwise keep the old openings for as long as it went back.
-    while (!openings_.empty() && openings_.back() > now) {
-        openings_.pop_back();
-    }
-    if (openings_.size() >= static_cast<std::size_t>(kMaxOpenings)) {
+bool WindowOpeningLimit::TryOpen(const std::string& key) {
+    if (untouched_.size() >= kMaxUntouched && !untouched_.contains(key)) {
         return false;
     }
-    openings_.push_back(now);
+    untouched_.insert(key);
     return true;
 }
 

@@ -1,30 +1,28 @@
 #pragma once
 
-#include <cstdint>
-#include <deque>
-
-#include "core/clock.h"
+#include <cstddef>
+#include <set>
+#include <string>
 
 namespace tollix {
 
-// Incoming texts open conversation windows by themselves at most kMaxOpenings times in any
-// kWindowSeconds seconds, counted over a sliding window of the last openings. Without it, a
-// host sending texts under made-up sender addresses would open a window per address until
-// the desktop gave way. The times are whole seconds, so an opening still counts while it
-// may lie less than kWindowSeconds back: for up to one second longer.
+// Incoming texts open conversation windows by themselves only while fewer than kMaxUntouched
+// of the windows they opened wait for the user: such a window counts from the text that
+// opens it until the user first activates or closes it. Without the bound, a host sending
+// texts under made-up sender addresses would open a window per address until the desktop
+// gave way; beyond it, texts are marked unread instead.
 class WindowOpeningLimit {
 public:
-    static constexpr int kMaxOpenings = 10;
-    static constexpr std::int64_t kWindowSeconds = 60;
+    static constexpr std::size_t kMaxUntouched = 10;
 
-    explicit WindowOpeningLimit(const Clock& clock) : clock_(clock) {}
-
-    // True, and counted, when one more window may open now.
-    bool TryOpen();
+    // True when a text may open the window of `key` (the contact's address) now; it counts
+    // from then on. A key that counts already may.
+    bool TryOpen(const std::string& key);
+    // The window of `key` was touched or closed, or will not be made after all.
+    void Release(const std::string& key) { untouched_.erase(key); }
 
 private:
-    const Clock& clock_;
-    std::deque<std::int64_t> openings_;  // oldest first
+    std::set<std::string> untouched_;
 };
 
 }  // namespace tollix

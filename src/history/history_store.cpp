@@ -426,8 +426,9 @@ MaybeFault HistoryStore::Apply(const Write& write, qint64& id) {
             return std::nullopt;
         }
         case Write::Kind::ClearUnread:
-            return Query("UPDATE entries SET unread = 0 WHERE address = ? AND unread = 1",
-                         {write.address});
+            return Query(
+                "UPDATE entries SET unread = 0 WHERE address = ? AND unread = 1 AND id >= ?",
+                {write.address, write.firstId});
         case Write::Kind::ClearAll:
             return EmptyHistoryTables(db_);
     }
@@ -602,19 +603,43 @@ std::optional<QHash<QString, int>> HistoryStore::UnreadCounts() {
         // Closed (none), or not readable now: the marks shown stay as they are.
         return IsOpen() ? std::nullopt : std::optional(counts);
     }
-    for (const Write& write : writes_) {
-        if (write.kind == Write::Kind::ClearAll) {
-            counts.clear();
-        } else if (write.kind == Write::Kind::ClearUnread) {
-            counts.remove(write.address);
+    for (auto it = counts.begin(); it != counts.end();) {
+        if (QueuedClearFrom(it.key())) {
+            it.value() = UnreadCount(it.key());
         }
+        it = it.value() > 0 ? std::next(it) : counts.erase(it);
     }
     return counts;
 }
 
-void HistoryStore::ClearUnread(const QString& address) {
+int HistoryStore::UnreadCount(const QString& address, qint64 beforeId) {
+    qint64 before = beforeId > 0 ? beforeId : std::numeric_limits<qint64>::max();
+    if (const std::optional<qint64> cleared = QueuedClearFrom(address)) {
+        before = std::min(before, *cleared);  // marks that are being cleared count as cleared
+    }
+    int count = 0;
+    if (before > 0) {
+        Run("SELECT COUNT(*) FROM entries WHERE address = ? AND unread = 1 AND id < ?",
+            {address, before}, [&count](const QSqlQuery& row) { count = row.value(0).toInt(); });
+    }
+    return count;
+}
+
+std::optional<qint64> HistoryStore::QueuedClearFrom(const QString& address) const {
+    std::optional<qint64> from;
+    for (const Write& write : writes_) {
+        if (write.kind == Write::Kind::ClearAll ||
+            (write.kind == Write::Kind::ClearUnread && write.address == address)) {
+            const qint64 first = write.kind == Write::Kind::ClearAll ? 0 : write.firstId;
+            from = std::min(from.value_or(first), first);
+        }
+    }
+    return from;
+}
+
+void HistoryStore::ClearUnread(const QString& address, qint64 firstId) {
     if (IsWriting()) {
-        writes_.push_back({Write::Kind::ClearUnread, nullptr, address});
+        writes_.push_back({Write::Kind::ClearUnread, nullptr, address, firstId});
         ScheduleWrite();
     }
 }

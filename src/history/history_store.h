@@ -120,8 +120,11 @@ public:
     // Stored unread texts per contact address (contacts without any are left out; marks
     // that are being cleared count as cleared). None when the file cannot be read now.
     std::optional<QHash<QString, int>> UnreadCounts();
-    // Marks every text of the contact stored so far as read: its conversation has shown them.
-    void ClearUnread(const QString& address);
+    // Stored unread texts of one contact; with `beforeId`, of those before that entry.
+    int UnreadCount(const QString& address, qint64 beforeId = 0);
+    // Marks the contact's texts stored so far from `firstId` on as read: its conversation
+    // has shown them.
+    void ClearUnread(const QString& address, qint64 firstId = 0);
 
     // Deletes the entries older than `days` days before `now` (0 keeps everything), a few
     // milliseconds' worth per turn of the event loop. Called at start-up and once a day.
@@ -158,6 +161,7 @@ private:
         Kind kind = Kind::Text;
         PendingText text;
         QString address;
+        qint64 firstId = 0;  // ClearUnread: the first entry it clears
     };
 
     MaybeFault Connect();
@@ -189,6 +193,9 @@ private:
     MaybeFault DeleteExpired(const QElapsedTimer& clock, int sliceMs, bool& finished);
     void Committed(std::size_t done, const std::vector<qint64>& ids, bool cleared);
     void RetryLater();
+    // The first entry whose unread mark a queued change clears (0: every one of the
+    // address), or none when no such change waits.
+    std::optional<qint64> QueuedClearFrom(const QString& address) const;
     void ScheduleWrite();
     // Hands back the texts at the front that are written, will not be written, or have
     // waited long enough (with `all`: every one), in the order of Add.

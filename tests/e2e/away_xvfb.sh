@@ -4,13 +4,7 @@
 # release alone changes nothing, and one key press brings it back online.
 set -u
 . "$(dirname "$0")/netns.sh"
-[ -x "${TOLLIX_DESKTOP:-}" ] || { echo "FAIL: TOLLIX_DESKTOP is not set to the built tollix"; exit 1; }
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null 2>&1 || skip "needs $tool (apt-get install xvfb xdotool)"
-done
-
-start_xvfb 1024x768x24
-DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 || skip "Xvfb did not start"
+desktop_xvfb
 
 new_bridge lan
 new_namespace desk
@@ -25,10 +19,7 @@ printf '[settings]\nuser%%20first%%20name=Dee\nuser%%20last%%20name=Sk\nAWAY%%20
 
 start_peer b B --first Bea
 wait_for B "^state${TAB}connected"
-DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$WORK_DIR" \
-    ip netns exec "$NS_PREFIX-desk" "$TOLLIX_DESKTOP" --config "$config" \
-    >"$WORK_DIR/desk.out" 2>&1 &
-desk=$!
+start_desktop desk "$config"
 present="^contact${TAB}10\.79\.0\.1${TAB}"
 wait_for B "${present}online"
 wait_for B "${present}away" 10

@@ -119,6 +119,25 @@ start_xvfb() {
     display=":$(head -n 1 "$WORK_DIR/display")"
 }
 
+# desktop_xvfb [TOOL...]: for a test of the built desktop program on an X server of its
+# own: skips without Xvfb, xdotool and the TOOLs, then starts the server (start_xvfb).
+desktop_xvfb() {
+    [ -x "${TOLLIX_DESKTOP:-}" ] || fail "TOLLIX_DESKTOP is not set to the built tollix"
+    for tool in Xvfb xdotool "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || skip "needs $tool (apt-get install xvfb xdotool $*)"
+    done
+    start_xvfb 1024x768x24
+    DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 || skip "Xvfb did not start"
+}
+
+# start_desktop HOST CONFIG: the desktop program in HOST on the server of desktop_xvfb, with
+# its settings in the folder CONFIG, writing $WORK_DIR/desk.out; sets $desk to its pid.
+start_desktop() {
+    DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$WORK_DIR" \
+        ip netns exec "$NS_PREFIX-$1" "$TOLLIX_DESKTOP" --config "$2" >"$WORK_DIR/desk.out" 2>&1 &
+    desk=$!
+}
+
 # start_peer HOST NAME ARGS...: runs tollix-cli in HOST, reading commands from
 # $WORK_DIR/NAME.in (a fifo kept open until stop_peer) and writing $WORK_DIR/NAME.out.
 start_peer() {

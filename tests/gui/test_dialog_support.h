@@ -23,6 +23,7 @@ struct ShownBox {
     QString text;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format;
 };
 
 // Answers every modal message box that appears while it lives, recording what it showed.
@@ -55,7 +56,8 @@ private:
         if (box == nullptr || !box->isVisible()) {
             return;
         }
-        boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                         box->textFormat()});
         QAbstractButton* button = box->button(answer_);
         if (button == nullptr) {
             button = box->buttons().constFirst();

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMetaMethod>
+#include <QScrollBar>
 #include <QSessionManager>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -90,8 +91,9 @@ void TextFrom(CoreHarness& core, int peer, std::int32_t id, const std::string& t
                    "10.0.1." + std::to_string(peer));
 }
 
-CMsgFrame* WindowOf(CoreHarness& core, int peer) {
-    const Contact* contact = core.app.Contacts().FindContact("10.0.1." + std::to_string(peer));
+CMsgFrame* WindowOf(CoreHarness& core, int peer, const std::string& address = {}) {
+    const Contact* contact = core.app.Contacts().FindContact(
+        address.empty() ? "10.0.1." + std::to_string(peer) : address);
     return contact != nullptr ? qobject_cast<CMsgFrame*>(contact->conversation.data()) : nullptr;
 }
 
@@ -474,11 +476,46 @@ private slots:
         }
     }
 
-    // Texts open at most 10 windows a minute by themselves. Beyond that they are stored
-    // unread: in bold with the count in the tree, "N unread" in the tray tip, under one
+    // A name from the network shows as it is wherever it is shown (a rich text would read
+    // the "image" of <img src=/dev/zero> from that file until memory ran out).
+    void networkTextShownAsItIs_data() {
+        QTest::addColumn<QString>("place");
+        for (const char* place : {"Contact info", "alert", "conversation", "file transfer"}) {
+            QTest::newRow(place) << place;
+        }
+    }
+    void networkTextShownAsItIs() {
+        QFETCH(QString, place);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        CMainFrame& frame = copy.Frame();
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "<b>x</b>[*]");
+        Contact* odd = copy.core.app.Contacts().FindContact("10.0.0.9");
+        frame.View().setCurrentIndex(TreeItem(frame, "10.0.0.9"));
+        QString shown;
+        if (place == "conversation" || place == "file transfer") {  // in the window's title
+            place == "conversation" ? frame.OpenConversation(odd, false)
+                                    : frame.OpenFileTransfer(odd);
+            auto* window = qobject_cast<QWidget*>(
+                place == "conversation" ? odd->conversation.data() : odd->fileTransfer.data());
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            shown = window->windowHandle()->title();
+        } else {
+            place == "alert" ? copy.core.app.Alerts().Show(odd->firstName)
+                             : frame.View().OnContactInfo();
+            QTRY_COMPARE(copy.boxes.boxes.size(), std::size_t{1});
+            QCOMPARE(copy.boxes.boxes.front().format, Qt::PlainText);
+            shown = copy.boxes.Texts().front();
+        }
+        QVERIFY2(shown.contains("<b>x</b>[*]"), qPrintable(shown));
+    }
+
+    // Texts open windows by themselves while fewer than 10 such windows wait untouched, and
+    // stay unread there until the window is in front of the user. Beyond that they are
+    // marked: in bold with the count in the tree, "N unread" in the tray tip, under one
     // shared notification whose action opens the conversation, which shows them and
-    // clears the mark. A window that is active raises no notification.
-    void textsBeyondTenWindowsAMinuteWaitUnread() {
+    // clears the mark. A window in front of the user raises no notification.
+    void textsBeyondTenUntouchedWindowsWaitUnread() {
         PrivateBus bus;
         if (bus.Address().isEmpty()) {
             QSKIP("dbus-daemon cannot be started here");
@@ -502,7 +539,10 @@ private slots:
         QCOMPARE(p11.data().toString(), "P11 (2)");
         QVERIFY(p11.data(UnreadContactsModel::BoldRole).toBool());
         QVERIFY(!TreeItem(frame, "10.0.1.1").data(UnreadContactsModel::BoldRole).toBool());
-        const QHash<QString, int> stored{{"10.0.1.11", 2}, {"10.0.1.12", 1}};
+        QHash<QString, int> stored{{"10.0.1.11", 2}, {"10.0.1.12", 1}};
+        for (int peer = 1; peer <= 10; ++peer) {
+            stored.insert("10.0.1." + QString::number(peer), 1);  // in windows not looked at
+        }
         QCOMPARE(copy.history.UnreadCounts().value(), stored);
 
         // One notification per window, then one for all the unread texts, replaced by
@@ -522,7 +562,8 @@ private slots:
         QCOMPARE(frame.Unread().Count("10.0.1.11"), 0);
         QCOMPARE(p11.data().toString(), "P11");
         QCOMPARE(frame.Tray().Tip(), "Tollix - offline\n1 unread");
-        QCOMPARE(copy.history.UnreadCounts().value(), (QHash<QString, int>{{"10.0.1.12", 1}}));
+        stored.remove("10.0.1.11");
+        QCOMPARE(copy.history.UnreadCounts().value(), stored);
 
         // In the active window a text needs no notification; this copy's own, heard back,
         // is stored as sent, with the user's names.
@@ -539,12 +580,76 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(service.calls.size(), 12);
 
-        // A minute later texts open windows again.
+        // However long it takes; once the user has looked at one, a text opens a window again.
         TextFrom(copy.core, 13, 103, "later");
         QTRY_COMPARE(frame.Unread().Total(), 2);
-        copy.core.clock.now += 61;
-        TextFrom(copy.core, 14, 104, "a minute on");
+        copy.core.clock.now += 3600;
+        frame.OpenConversation(copy.core.app.Contacts().FindContact("10.0.1.1"), false);
+        QTRY_COMPARE(copy.history.UnreadCounts()->value("10.0.1.1"), 0);
+        TextFrom(copy.core, 14, 104, "looked at");
         QTRY_VERIFY(WindowOf(copy.core, 14) != nullptr);
+    }
+
+    // A contact that leaves texts unseen stays listed, offline, until they are read: in its
+    // window, which stays open with "NAME has left", or from its mark beyond the limit.
+    void contactLeavingUnseenTextsStaysUntilRead_data() {
+        QTest::addColumn<int>("untouched");  // windows that texts opened before
+        QTest::addColumn<bool>("stored");    // the text was stored before the farewell came
+        QTest::addColumn<QString>("shown");  // the end of its window's history, or its item
+        const QString window = " P20: build done\nP20 has left\n";
+        QTest::newRow("window") << 0 << true << window;
+        QTest::newRow("farewell right behind the text") << 0 << false << window;
+        QTest::newRow("unread mark beyond the window limit") << 10 << true << "P20 (1)";
+    }
+    void contactLeavingUnseenTextsStaysUntilRead() {
+        QFETCH(int, untouched);
+        QFETCH(bool, stored);
+        QFETCH(QString, shown);
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        const auto unread = [&] { return copy.history.UnreadCounts()->value("10.0.1.20"); };
+        for (int peer = 1; peer <= untouched; ++peer) {
+            TextFrom(copy.core, peer, peer, "hello");
+        }
+        TextFrom(copy.core, 20, 100, "build done");
+        if (stored) {
+            QTRY_COMPARE(unread(), 1);
+        }
+        FromPeer(copy.core, "10.0.1.20", MSGTYPE_OFFLINE, 101, "P20");
+        QTRY_COMPARE(unread(), 1);
+        const QModelIndex item = TreeItem(copy.Frame(), "10.0.1.20");
+        QVERIFY(item.data(ContactList::OfflineRole).toBool());
+        QCOMPARE(item.data(ContactList::PictureRole).toInt(), 1);
+        CMsgFrame* window = WindowOf(copy.core, 20);
+        QVERIFY((window ? window->HistoryView()->toPlainText() : item.data().toString())
+                    .endsWith(shown));
+        copy.Frame().OpenConversation(copy.core.app.Contacts().FindContact("10.0.1.20"), false);
+        QTRY_COMPARE(unread(), 0);
+        WindowOf(copy.core, 20)->close();  // kept while its window was open
+        QCOMPARE(copy.core.app.Contacts().FindContact("10.0.1.20"), nullptr);
+    }
+
+    // A conversation shows its last 200 texts: opening it reads those, and the older unread
+    // ones keep their mark until a page further back shows them.
+    void openingReadsOnlyTheTextsItShows() {
+        Desktop copy("connect%20on%20startup=0\n");
+        QVERIFY(copy.history.Open());
+        for (int n = 0; n < 250; ++n) {
+            copy.history.Add({0, {}, false, "10.0.0.9", "Bob", "", "Ops", "text", true}, nullptr,
+                             {});
+        }
+        copy.history.Close();
+        copy.desktop.InitInstance();
+        FromPeer(copy.core, "10.0.0.9", MSGTYPE_ONLINE, 1, "Bob");
+        const QModelIndex bob = TreeItem(copy.Frame(), "10.0.0.9");
+        const auto unread = [&] { return copy.history.UnreadCounts()->value("10.0.0.9"); };
+        QCOMPARE(bob.data().toString(), "Bob (250)");
+        copy.Frame().OpenConversation(copy.core.app.Contacts().FindContact("10.0.0.9"), false);
+        QTRY_COMPARE(unread(), 50);
+        QCOMPARE(bob.data().toString(), "Bob (50)");
+        WindowOf(copy.core, 0, "10.0.0.9")->HistoryView()->verticalScrollBar()->setValue(0);
+        QCOMPARE(unread(), 0);
+        QCOMPARE(bob.data().toString(), "Bob");
     }
 
     // Unread marks come back with the program; a history that cannot be kept (or is not

@@ -17,6 +17,7 @@ void AlertBoxes::Show(AlertKind kind, const QString& caption, const QString& tex
     QWidget* owner =
         owner_ && owner_->isVisible() && !owner_->isMinimized() ? owner_.data() : nullptr;
     const QPointer<QMessageBox> box = new QMessageBox(icon, caption, text, QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);  // may quote what the network sent
     box->setWindowModality(Qt::WindowModal);
     box->exec();  // the core waits for the answer
     delete box.data();

@@ -24,6 +24,7 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent) {
             return new QGroupBox(text, parent);
         case Kind::Label: {
             auto* label = new QLabel(text, parent);
+            label->setTextFormat(Qt::PlainText);  // some are filled from the network
             label->setAlignment((row.style & kCentred ? Qt::AlignHCenter : Qt::AlignLeft) |
                                 Qt::AlignTop);
             return label;

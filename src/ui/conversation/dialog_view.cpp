@@ -119,11 +119,7 @@ void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
                                   scrolledIn);
 }
 
-void CDialogView::AppendSeparator() {
-    AppendNotice(QString::fromLatin1(kSeparator));
-}
-
-void CDialogView::AppendNotice(const QString& line) {
+void CDialogView::AppendNotice(const QString& text) {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     QTextBlockFormat centred;
@@ -131,7 +127,7 @@ void CDialogView::AppendNotice(const QString& line) {
     end.setBlockFormat(centred);
     QTextCharFormat faded;
     faded.setForeground(palette().color(QPalette::PlaceholderText));
-    end.insertText(line, faded);
+    end.insertText(text, faded);
     // The live entries below start with the pane's own formats.
     end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     ScrollToNewest();

@@ -37,9 +37,9 @@ public:
     // others (an earlier page), keeping in view what was in view.
     void AppendStoredEntries(const QList<HistoryEntry>& entries);
     void PrependStoredEntries(const QList<HistoryEntry>& entries);
-    void AppendSeparator();
-    // A faded line of the program's own, centred, such as the separator.
-    void AppendNotice(const QString& line);
+    void AppendSeparator() { AppendNotice(QString::fromLatin1(kSeparator)); }
+    // A line of its own at the end, centred and faded, that is no entry.
+    void AppendNotice(const QString& text);
     // The line of a stored entry: " YYYY-MM-DD HH:MM Name: text", in local time.
     static QString StoredLine(const HistoryEntry& entry);
 

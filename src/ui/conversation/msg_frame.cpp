@@ -21,6 +21,7 @@
 #include "protocol/text_safety.h"
 #include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
+#include "ui/common/plain_text.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_view.h"
 #include "ui/conversation/search_bar.h"
@@ -125,15 +126,21 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
     if (contact_ == nullptr || stored_ != nullptr) {
         return;
     }
+    firstLiveId_ = beforeId;
     bool shown = false;
     if (store != nullptr && store->IsOpen()) {
         stored_ = new StoredHistory(*store, *historyView_,
                                     QString::fromStdString(contact_->address), this);
         connect(store, &HistoryStore::replaced, this, &CMsgFrame::OnHistoryReplaced);
+        connect(stored_, &StoredHistory::entriesShown, this, [this](bool unread) {
+            holdsUnseen_ = holdsUnseen_ || unread;
+            emit earlierShown();
+        });
         shown = stored_->LoadLatest(beforeId);
     }
     if (!unstored.isEmpty()) {
         historyView_->AppendStoredEntries(unstored);
+        holdsUnseen_ = true;
         shown = true;
     }
     if (shown) {
@@ -147,6 +154,7 @@ void CMsgFrame::OnHistoryReplaced() {
     }
     stored_->deleteLater();
     stored_ = nullptr;
+    firstLiveId_ = 0;  // ids start again in the new file
     historyView_->HighlightEntries({}, 0);
     historyView_->AppendNotice(
         QStringLiteral("The history file was replaced; the texts above are in the old one"));
@@ -162,6 +170,7 @@ void CMsgFrame::NoteNotStored() {
 void CMsgFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     messagePane_ = new QLabel(Ready(), bar);
+    messagePane_->setTextFormat(Qt::PlainText);
     bar->addWidget(messagePane_, 1);
     indicators_ = new LockIndicators(*bar);
 }
@@ -231,8 +240,8 @@ void CMsgFrame::SetContact(Contact* contact) {
         return;
     }
     contact->conversation = this;
-    setWindowTitle(Trimmed(windowTitle().toStdString() + " : " + contact->firstName + " " +
-                           contact->secondName));
+    setWindowTitle(LiteralWindowTitle(Trimmed(windowTitle().toStdString() + " : " +
+                                              contact->firstName + " " + contact->secondName)));
 }
 
 void CMsgFrame::SendTypedText() {
@@ -268,15 +277,35 @@ void CMsgFrame::ShowSendHint() {
                               : QStringLiteral("HINT: Press \"Enter\" to send message"));
 }
 
-void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id) {
+void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id, bool unseen) {
     if (contact_ == nullptr || (id > 0 && stored_ != nullptr && id <= stored_->NewestId())) {
         return;
     }
+    if (id > 0 && firstLiveId_ == 0) {
+        firstLiveId_ = id;
+    }
+    holdsUnseen_ = holdsUnseen_ || unseen;
+    departureShown_ = false;
     const AppSettings& settings = app_.Settings();
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
     historyView_->AppendEntry(outgoing, QStringLiteral(" ") + name + QStringLiteral(": ") + text,
                               id);
+}
+
+qint64 CMsgFrame::FirstShownId() const {
+    return stored_ != nullptr && stored_->OldestId() > 0 ? stored_->OldestId() : firstLiveId_;
+}
+
+void CMsgFrame::ShowDeparture() {
+    if (contact_ == nullptr || std::exchange(departureShown_, true)) {
+        return;
+    }
+    std::string name = contact_->DisplayName();
+    if (name.empty()) {
+        name = contact_->address;
+    }
+    historyView_->AppendNotice(QString::fromStdString(name) + QStringLiteral(" has left"));
 }
 
 QString CMsgFrame::MessagePaneText() const {
@@ -329,7 +358,12 @@ bool CMsgFrame::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
         FitOuterSize();
     }
-    return QMainWindow::event(event);
+    const bool handled = QMainWindow::event(event);
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowStateChange) &&
+        InFront()) {
+        emit activated();
+    }
+    return handled;
 }
 
 void CMsgFrame::showEvent(QShowEvent* event) {
@@ -386,6 +420,7 @@ void CMsgFrame::closeEvent(QCloseEvent* event) {
         Detach();
         closed_ = true;
         DeleteWhenIdle();
+        emit closed();
     }
 }
 

@@ -60,18 +60,32 @@ public:
     void ShowSendHint();
     // One history entry, named after the user (outgoing) or the contact as they are named
     // at this moment. `id` is the text's id in the history store (0: not stored); a text
-    // among the stored entries shown already is not shown again.
-    void AppendMessage(const QString& text, bool outgoing, qint64 id = 0);
+    // among the stored entries shown already is not shown again. `unseen`: an incoming
+    // text the user has not seen yet (the window is not in front of them).
+    void AppendMessage(const QString& text, bool outgoing, qint64 id = 0, bool unseen = false);
 
     // Above the texts of this session: the contact's last stored entries (none without an
-    // open store; those before `beforeId` when it is not 0), then `unstored`, texts kept
-    // for the contact outside the store, then the separator "Earlier messages" when
-    // anything was shown. Call once, after SetContact.
+    // open store; those before `beforeId` when it is not 0: the text that opens the window,
+    // which follows at once), then `unstored`, unread texts kept for the contact outside the
+    // store, then the separator "Earlier messages" when anything was shown. Call once,
+    // after SetContact.
     void ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry>& unstored = {},
                             qint64 beforeId = 0);
     // Says once, in the history, that a text shown was not stored (beyond the day's room
     // for strangers' texts).
     void NoteNotStored();
+    // The user has the window in front of them: it is active and not minimised (some
+    // platforms make a window that opens minimised the active one).
+    bool InFront() const { return isActiveWindow() && !isMinimized(); }
+    // True while the window shows texts that were unread when they came and the window has
+    // not been in front of the user since; MarkSeen once they have been.
+    bool HoldsUnseen() const { return holdsUnseen_; }
+    void MarkSeen() { holdsUnseen_ = false; }
+    // The oldest stored text the window shows (0 with none): those before it are not shown.
+    qint64 FirstShownId() const;
+    // The line "NAME has left": the contact said goodbye, and the window stays for what the
+    // user has not seen. Shown once until the next text.
+    void ShowDeparture();
 
     // Shows the search field (Ctrl+F).
     void ShowSearch();
@@ -94,6 +108,14 @@ public:
     CDialogView* HistoryView() const { return historyView_; }
     CMsgView* InputView() const { return inputView_; }
     QString MessagePaneText() const;
+
+signals:
+    // The window came in front of the user (see InFront).
+    void activated();
+    // Earlier stored entries were shown: a page further back, or a search's range.
+    void earlierShown();
+    // The window was closed, by the user or because its contact left or was cleared.
+    void closed();
 
 protected:
     bool event(QEvent* event) override;
@@ -137,6 +159,9 @@ private:
     bool notedNotStored_ = false;
     int sending_ = 0;
     bool closed_ = false;
+    bool holdsUnseen_ = false;
+    qint64 firstLiveId_ = 0;  // the first stored text appended live
+    bool departureShown_ = false;
     // The outer size is 350 x 250 pixels; the window manager's frame is known only once the
     // window is on the screen, and the inner size is then fitted to it.
     bool outerSizeFitted_ = false;

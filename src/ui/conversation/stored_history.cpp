@@ -1,11 +1,21 @@
 #include "ui/conversation/stored_history.h"
 
 #include <QScrollBar>
+#include <algorithm>
 
 #include "history/history_store.h"
 #include "ui/conversation/dialog_view.h"
 
 namespace tollix {
+
+namespace {
+
+bool AnyUnread(const QList<HistoryEntry>& entries) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const HistoryEntry& entry) { return entry.unread; });
+}
+
+}  // namespace
 
 StoredHistory::StoredHistory(HistoryStore& store, CDialogView& view, QString address,
                              QObject* parent)
@@ -26,6 +36,7 @@ bool StoredHistory::LoadLatest(qint64 beforeId) {
     oldestId_ = entries.first().id;
     newestId_ = entries.last().id;
     view_.AppendStoredEntries(entries);
+    emit entriesShown(AnyUnread(entries));
     return true;
 }
 
@@ -46,6 +57,7 @@ void StoredHistory::Prepend(const QList<HistoryEntry>& entries) {
     scrollingItself_ = true;
     view_.PrependStoredEntries(entries);
     scrollingItself_ = false;
+    emit entriesShown(AnyUnread(entries));
 }
 
 void StoredHistory::Find(const QString& words, bool older) {

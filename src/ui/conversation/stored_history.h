@@ -29,6 +29,8 @@ public:
     bool LoadLatest(qint64 beforeId = 0);
     // Entries up to this id are shown already; a live text with it is not shown again.
     qint64 NewestId() const { return newestId_; }
+    // The oldest entry shown; 0 with none.
+    qint64 OldestId() const { return oldestId_; }
 
     // Searches for `words` (a new search starts at the newest hit), or moves to the next
     // older hit (`older`) or the next newer one, wrapping around at either end.
@@ -37,6 +39,10 @@ public:
     int HitCount() const { return static_cast<int>(hits_.size()); }
     // The current hit counted from the newest (1), or 0 with none.
     int CurrentHit() const { return current_ < 0 ? 0 : HitCount() - current_; }
+
+signals:
+    // Stored entries were shown, `unread` when some of them were marked unread.
+    void entriesShown(bool unread);
 
 private:
     void LoadEarlierPage();

@@ -11,6 +11,7 @@
 
 #include "core/contact.h"
 #include "ui/common/dialog_controls.h"
+#include "ui/common/plain_text.h"
 #include "ui/common/window_modal.h"
 #include "ui/filetransfer/file_transfer_dlg_table.h"
 
@@ -48,7 +49,8 @@ void CFileTransferDlg::BindContact(Contact& contact) {
     contact.fileTransfer = this;
     const QString first = QString::fromStdString(contact.firstName);
     const QString last = QString::fromStdString(contact.secondName);
-    setWindowTitle(QStringLiteral("%1: %2 %3").arg(QStringLiteral("Send file to"), first, last));
+    setWindowTitle(LiteralWindowTitle(
+        QStringLiteral("%1: %2 %3").arg(QStringLiteral("Send file to"), first, last)));
     controls_.Get<QLabel>(kPeerLabel)->setText(QStringLiteral("To:"));
     controls_.Get<QLabel>(kPathLabel)->setText(QStringLiteral("File path:"));
     SetField(kPeerName, first + u' ' + last);
@@ -91,9 +93,11 @@ void CFileTransferDlg::OpenChooser(bool thenSend) {
 
 void CFileTransferDlg::ShowNotImplemented() {
     // Shown directly, not through the alert service: it answers the button every time.
-    OpenWindowModal(new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Tollix"),
-                                    QStringLiteral("Not implemented yet!\nSorry :-)"),
-                                    QMessageBox::Ok, this));
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Tollix"),
+                        QStringLiteral("Not implemented yet!\nSorry :-)"), QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    OpenWindowModal(box);
 }
 
 void CFileTransferDlg::TakeFile(const QString& path) {

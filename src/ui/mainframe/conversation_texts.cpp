@@ -29,8 +29,8 @@ ConversationTexts::ConversationTexts(CTollixApp& app, HistoryKeeper& keeper,
       unread_(unread),
       notifications_(notifications),
       open_(std::move(open)),
-      limit_(app.GetClock()),
       refusals_(app.GetClock()) {
+    app_.Contacts().SetKeeper(this);
     connect(&keeper_, &HistoryKeeper::changed, this, &ConversationTexts::ReloadUnread);
     connect(&keeper_.Store(), &HistoryStore::storedLate, this, &ConversationTexts::ForgetUnstored);
     connect(&notifications_, &DesktopNotifications::activated, this, [this](const QString& key) {
@@ -41,46 +41,77 @@ ConversationTexts::ConversationTexts(CTollixApp& app, HistoryKeeper& keeper,
     });
 }
 
+ConversationTexts::~ConversationTexts() {
+    app_.Contacts().SetKeeper(nullptr);
+}
+
+bool ConversationTexts::Holds(const Contact& contact) const {
+    return contact.conversation != nullptr || KeepsAfterFarewell(contact);
+}
+
+bool ConversationTexts::KeepsAfterFarewell(const Contact& contact) const {
+    const CMsgFrame* window = CMsgFrame::Of(contact);
+    return (window != nullptr && window->HoldsUnseen()) || unread_.Count(contact.address) > 0 ||
+           pending_.contains(QString::fromStdString(contact.address));
+}
+
 void ConversationTexts::OnText(Contact& contact, const std::string& text, bool outgoing) {
     HistoryEntry entry =
         TextEntry(contact.address, outgoing ? app_.Settings().Identity() : contact.Identity(), text,
                   outgoing);
-    // Decided now, so that the store keeps the text as unread when it opens no window.
-    bool opens = CMsgFrame::Of(contact) != nullptr || opening_.contains(entry.address);
-    if (!opens && limit_.TryOpen()) {
-        opening_.insert(entry.address);
-        opens = true;
-    }
+    // Decided now: a window that is open shows it, one that a text may open still will.
+    const CMsgFrame* window = CMsgFrame::Of(contact);
+    const bool opens = window != nullptr || limit_.TryOpen(contact.address);
     if (!opens) {
         refusals_.Write("window limit",
-                        "too many conversations opened by texts; a text from " + contact.address +
+                        "too many conversations opened by texts wait untouched; a text from " +
+                            contact.address +
                             (outgoing ? " is stored without a window" : " is kept unread"));
     }
-    entry.unread = !opens && !outgoing;
+    // Read at once only in the window the user has in front of them.
+    entry.unread = !outgoing && (window == nullptr || !window->InFront());
+    if (!outgoing) {
+        ++pending_[entry.address];
+    }
     keeper_.Store().Add(entry, this,
                         [this, opens](const HistoryEntry& stored) { Show(stored, opens); });
 }
 
 void ConversationTexts::Show(const HistoryEntry& entry, bool opens) {
-    opening_.remove(entry.address);
-    Contact* contact = app_.Contacts().FindContact(entry.address.toStdString());
+    if (!entry.outgoing && --pending_[entry.address] <= 0) {
+        pending_.remove(entry.address);
+    }
+    const std::string address = entry.address.toStdString();
+    Contact* contact = app_.Contacts().FindContact(address);
     CMsgFrame* window = contact != nullptr ? CMsgFrame::Of(*contact) : nullptr;
     if (contact != nullptr && (opens || window != nullptr)) {
         open_(*contact, entry.id);  // flashes a window that is open
         window = CMsgFrame::Of(*contact);
+    } else if (opens) {
+        limit_.Release(address);  // its contact has gone: no window comes
     }
     if (window != nullptr) {
-        window->AppendMessage(entry.text, entry.outgoing, entry.id);
+        const bool seen = window->InFront();
+        window->AppendMessage(entry.text, entry.outgoing, entry.id, entry.unread && !seen);
         if (entry.overDailyLimit) {
             window->NoteNotStored();
         }
-        if (entry.unread) {
-            keeper_.Store().ClearUnread(entry.address);  // its window opened meanwhile
+        if (entry.unread && seen) {
+            // A text still waiting for a busy file has no id yet: its mark is cleared with
+            // what the window shows, once it is written.
+            keeper_.Store().ClearUnread(entry.address,
+                                        entry.id > 0 ? entry.id : window->FirstShownId());
+        }
+        if (contact->presence == PresenceState::Offline) {
+            window->ShowDeparture();  // it left before its text was shown
         }
     } else if (entry.unread) {
         MarkUnread(entry);
     }
     Notify(entry, window);
+    if (contact != nullptr && contact->presence == PresenceState::Offline) {
+        app_.Contacts().Reconsider(address);  // kept for this text on its way
+    }
 }
 
 void ConversationTexts::MarkUnread(const HistoryEntry& entry) {
@@ -98,7 +129,7 @@ void ConversationTexts::MarkUnread(const HistoryEntry& entry) {
 
 void ConversationTexts::Notify(const HistoryEntry& entry, const CMsgFrame* window) {
     if (entry.outgoing || app_.Settings().showNotifications == 0 ||
-        (window != nullptr && window->isActiveWindow())) {
+        (window != nullptr && window->InFront())) {
         return;
     }
     QString name = entry.SenderName();
@@ -111,12 +142,27 @@ void ConversationTexts::Notify(const HistoryEntry& entry, const CMsgFrame* windo
                         entry.text);
 }
 
-void ConversationTexts::ShowEarlier(CMsgFrame& window, qint64 openingTextId) {
+void ConversationTexts::Attach(CMsgFrame& window, qint64 openingTextId) {
     const Contact* contact = window.GetContact();
     if (contact == nullptr) {
         return;
     }
     const QString address = QString::fromStdString(contact->address);
+    connect(&window, &CMsgFrame::activated, this, [this, &window, address] {
+        limit_.Release(address.toStdString());  // touched
+        Seen(window, address);
+    });
+    connect(&window, &CMsgFrame::earlierShown, this, [this, &window, address] {
+        Recount(address);
+        if (window.InFront()) {
+            Seen(window, address);
+        }
+    });
+    connect(&window, &CMsgFrame::closed, this, [this, address] {
+        limit_.Release(address.toStdString());
+        Recount(address);  // what it held unseen is marked in the tree again
+        app_.Contacts().Reconsider(address.toStdString());
+    });
     QList<HistoryEntry> unstored;
     bool overDailyLimit = false;
     for (auto it = unstored_.begin(); it != unstored_.end();) {
@@ -128,15 +174,38 @@ void ConversationTexts::ShowEarlier(CMsgFrame& window, qint64 openingTextId) {
             ++it;
         }
     }
-    HistoryStore& store = keeper_.Store();
-    window.ShowEarlierEntries(&store, unstored, openingTextId);
+    window.ShowEarlierEntries(&keeper_.Store(), unstored, openingTextId);
     if (overDailyLimit) {
         window.NoteNotStored();
     }
-    // Also when no count is shown: counts of contacts that are not listed may have made
-    // room for others.
-    store.ClearUnread(address);
-    unread_.Clear(contact->address);
+    Recount(address);
+    if (openingTextId == 0 && contact->presence == PresenceState::Offline) {
+        window.ShowDeparture();  // opened from the mark it left
+    }
+}
+
+void ConversationTexts::Seen(CMsgFrame& window, const QString& address) {
+    if (!window.HoldsUnseen()) {
+        return;
+    }
+    if (window.FirstShownId() > 0) {
+        keeper_.Store().ClearUnread(address, window.FirstShownId());
+    }
+    window.MarkSeen();
+}
+
+void ConversationTexts::Recount(const QString& address) {
+    const Contact* contact = app_.Contacts().FindContact(address.toStdString());
+    const CMsgFrame* window = contact != nullptr ? CMsgFrame::Of(*contact) : nullptr;
+    // A window shows the contact's texts from its first one on; 0: none are stored.
+    int count =
+        keeper_.Store().UnreadCount(address, window != nullptr ? window->FirstShownId() : 0);
+    if (window == nullptr) {
+        count += static_cast<int>(std::count_if(
+            unstored_.begin(), unstored_.end(),
+            [&address](const HistoryEntry& entry) { return entry.address == address; }));
+    }
+    unread_.Set(address.toStdString(), count);
 }
 
 void ConversationTexts::ForgetUnstored(const HistoryEntry& stored) {
@@ -160,6 +229,13 @@ void ConversationTexts::ReloadUnread() {
     QHash<QString, int> counts = *stored;
     for (const HistoryEntry& entry : unstored_) {
         ++counts[entry.address];
+    }
+    // What windows show is marked there.
+    for (const Contact* contact : app_.Contacts().Contacts()) {
+        if (const CMsgFrame* window = CMsgFrame::Of(*contact); window != nullptr) {
+            const QString address = QString::fromStdString(contact->address);
+            counts[address] = keeper_.Store().UnreadCount(address, window->FirstShownId());
+        }
     }
     unread_.SetCounts(counts);
 }

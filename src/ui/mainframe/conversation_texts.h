@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <deque>
 #include <functional>
 #include <string>
 
+#include "core/contact_list.h"
 #include "core/throttled_log.h"
 #include "core/window_opening_limit.h"
 #include "history/history_entry.h"
@@ -24,14 +25,19 @@ struct Contact;
 // own, heard back. A text is stored first and shown once its transaction has ended, so
 // that it is on the disk before it is on the screen.
 //
-// A text for a contact without a window opens one by itself (minimised and flashing) only
-// within the window-opening limit; beyond it an incoming text is marked unread instead:
-// in the store, and in the tree and the tray tip. A new window shows the contact's
-// earlier texts, the unread ones among them, and clears the mark. Texts that could not be
-// stored (or not yet: the file is busy) are kept in memory for that (a bounded number). An
-// incoming text whose window is not the active one raises a desktop notification; the
-// unread ones share one.
-class ConversationTexts : public QObject {
+// An incoming text is stored unread until the user has seen it: in the window they have in
+// front of them, or once they bring the window that shows it there. A text for a contact without
+// a window opens one by itself (minimised and flashing) only within the window-opening
+// limit; beyond it the text is marked in the tree and the tray tip. A new window shows the
+// contact's last texts, the unread ones among them, whose marks then move from the tree to
+// the window; marks of older texts than it shows stay. Texts that could not be stored (or not
+// yet: the file is busy) are kept in memory for that (a bounded number). An incoming text whose
+// window is not in front of the user raises a desktop notification; the unread ones share one.
+//
+// As the contact list's keeper, it keeps a contact that leaves texts unseen listed, shown
+// offline, and its window open with the line "NAME has left", until the user has seen
+// them; and a full list never gives away a contact with a window or unread texts.
+class ConversationTexts : public QObject, public ContactKeeper {
     Q_OBJECT
 
 public:
@@ -45,12 +51,16 @@ public:
     ConversationTexts(CTollixApp& app, HistoryKeeper& keeper, UnreadContactsModel& unread,
                       DesktopNotifications& notifications, OpenInBackground open,
                       QObject* parent = nullptr);
+    ~ConversationTexts() override;
 
     // A text for the conversation with `contact` (the CTollixApp::textArrived signal).
     void OnText(Contact& contact, const std::string& text, bool outgoing);
-    // A window that was just made for its contact: its earlier entries (those before
-    // `openingTextId` when a text opens it), and the contact's unread mark cleared.
-    void ShowEarlier(CMsgFrame& window, qint64 openingTextId = 0);
+    // A window that was just made for its contact: shows its earlier entries (those before
+    // `openingTextId` when a text opens it) and follows what the user sees of it.
+    void Attach(CMsgFrame& window, qint64 openingTextId = 0);
+
+    bool Holds(const Contact& contact) const override;
+    bool KeepsAfterFarewell(const Contact& contact) const override;
 
 signals:
     // The user chose a notification: open that contact's conversation.
@@ -60,6 +70,10 @@ private:
     void Show(const HistoryEntry& entry, bool opens);
     void MarkUnread(const HistoryEntry& entry);
     void Notify(const HistoryEntry& entry, const CMsgFrame* window);
+    // The user has the window in front of them: what it shows is read.
+    void Seen(CMsgFrame& window, const QString& address);
+    // The contact's count in the tree: its unread texts that no window shows.
+    void Recount(const QString& address);
     void ReloadUnread();
     void ForgetUnstored(const HistoryEntry& stored);
 
@@ -70,8 +84,8 @@ private:
     OpenInBackground open_;
     WindowOpeningLimit limit_;
     ThrottledLog refusals_;
-    // Contacts whose window a text waiting to be stored will open.
-    QSet<QString> opening_;
+    // Incoming texts of each contact on their way to the screen (being stored).
+    QHash<QString, int> pending_;
     std::deque<HistoryEntry> unstored_;
     QString lastUnread_;  // the sender of the newest text marked unread
 };

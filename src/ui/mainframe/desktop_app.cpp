@@ -35,6 +35,7 @@ bool DesktopApp::InitInstance() {
         instance_.AskRunningCopyToRaise();
         QMessageBox box(QMessageBox::Information, "Tollix",
                         "Another instance of the Tollix is already running", QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
         box.exec();
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
@@ -24,6 +25,8 @@ namespace tollix {
 namespace {
 
 constexpr int kTimerMs = 1000;
+// How long the exit waits for a farewell that waits for a tunnel host's name.
+constexpr int kFarewellWaitMs = 5000;
 
 }  // namespace
 
@@ -69,8 +72,13 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
     connect(&app_.Contacts(), &ContactList::listChanged, this, &CMainFrame::UpdateTrayTip);
     connect(&unread_, &UnreadContactsModel::unreadChanged, this, &CMainFrame::UpdateTrayTip);
     connect(&app_.Contacts(), &ContactList::contactUpdated, this, [this](Contact& contact) {
-        if (contact.presence == PresenceState::Offline) {
+        if (contact.presence != PresenceState::Offline) {
+            return;
+        }
+        if (app_.Contacts().FindContact(contact.address) != &contact) {
             CloseContactWindows(contact);
+        } else if (auto* window = CMsgFrame::Of(contact)) {
+            window->ShowDeparture();  // kept for the texts the user has not seen
         }
     });
     connect(&app_, &CTollixApp::textArrived, this, &CMainFrame::OnIncomingText);
@@ -232,8 +240,9 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
         // A window of its own, with its own task-bar button.
         window = new CMsgFrame(app_, this);
         window->SetContact(contact);
-        texts_->ShowEarlier(*window, openingTextId);
+        texts_->Attach(*window, openingTextId);
         if (inBackground) {
+            window->setAttribute(Qt::WA_ShowWithoutActivating);  // the user looks at it first
             window->showMinimized();
             QApplication::alert(window);
         } else {
@@ -343,6 +352,17 @@ QMenu* CMainFrame::createPopupMenu() {
     return menu;
 }
 
+void CMainFrame::WaitForFarewell() {
+    if (!app_.TunnelSendsPending()) {
+        return;
+    }
+    // The user's input waits too: the window has gone, and the program is ending.
+    QEventLoop farewell;
+    connect(&app_, &CTollixApp::tunnelSendsGone, &farewell, &QEventLoop::quit);
+    QTimer::singleShot(kFarewellWaitMs, &farewell, &QEventLoop::quit);
+    farewell.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 void CMainFrame::Shutdown() {
     if (std::exchange(shutDown_, true)) {
         return;
@@ -352,10 +372,11 @@ void CMainFrame::Shutdown() {
         activity_->Remove();
     }
     app_.SetConnected(false);
+    hide();
+    WaitForFarewell();
     autostart_.SetAutostart(app_.Settings().startWithWindows != 0);
     app_.Settings().SaveSettings(store_);
     app_.Contacts().ClearContacts();
-    hide();
     if (tray_.IsShown()) {
         tray_.Remove();
     }

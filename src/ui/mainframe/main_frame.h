@@ -85,6 +85,9 @@ private:
     void CreateStatusBar();
     void OnTimer();
     void CloseContactWindows(Contact& contact);
+    // A farewell through a tunnel whose host's name is still being looked up is given up
+    // to 5 seconds, as the terminal peer gives it.
+    void WaitForFarewell();
     bool TrayWanted(bool hide) const;
 
     CTollixApp& app_;

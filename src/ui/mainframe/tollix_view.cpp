@@ -13,7 +13,8 @@ namespace tollix {
 
 namespace {
 
-// Draws the model's picture numbers as our pictures, and items in bold where it says so.
+// Draws the model's picture numbers as our pictures, items in bold where it says so, and
+// contacts kept after their farewell in the faded text of a disabled item.
 class ContactItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -29,6 +30,10 @@ protected:
         }
         if (index.data(UnreadContactsModel::BoldRole).toBool()) {
             option->font.setBold(true);
+        }
+        if (index.data(ContactList::OfflineRole).toBool()) {
+            option->palette.setColor(QPalette::Text,
+                                     option->palette.color(QPalette::Disabled, QPalette::Text));
         }
     }
 };
@@ -90,10 +95,12 @@ void CTollixView::OnContactInfo() {
         return;
     }
     // The item's own text: its name, without the count of unread texts.
-    OpenWindowModal(
+    auto* box =
         new QMessageBox(QMessageBox::Information, "Info",
                         ContactInfoText(contacts_.mapToSource(item), contacts_.ContactAt(item)),
-                        QMessageBox::Ok, this));
+                        QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);  // names come from the network
+    OpenWindowModal(box);
 }
 
 void CTollixView::mousePressEvent(QMouseEvent* event) {

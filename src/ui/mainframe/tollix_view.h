@@ -10,9 +10,10 @@ namespace tollix {
 
 // The contact tree: group items in bold with a folder, contacts with a person that fades
 // while they are away (in bold, with the count after the name, while they have unread
-// texts). No lines, no expand buttons, no editing, no dragging. Double click and "Send
-// message" open a conversation, "View history" opens it with its search field; a right
-// click offers the "Contact Menu" for the selected item, which the click does not change.
+// texts; in faded text once they have left with texts unseen). No lines, no expand
+// buttons, no editing, no dragging. Double click and "Send message" open a conversation,
+// "View history" opens it with its search field; a right click offers the "Contact Menu"
+// for the selected item, which the click does not change.
 class CTollixView : public QTreeView {
     Q_OBJECT
 

@@ -108,6 +108,7 @@ bool CPropertyPage::Confirm(const QString& text, QMessageBox::StandardButton def
     // Modal to the sheet only, which outlives the box, as every box of the sheet.
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text,
                     QMessageBox::Yes | QMessageBox::No, this);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     box.setWindowModality(Qt::WindowModal);
     return box.exec() == QMessageBox::Yes;
@@ -118,6 +119,7 @@ bool CPropertyPage::Refuse(QWidget* control, const QString& text) {
     // and must appear every time.
     // Modal to the sheet only, which outlives the box: the sheet's own loop cannot end first.
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Tollix"), text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::WindowModal);
     box.exec();
     control->setFocus();
