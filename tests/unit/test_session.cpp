@@ -46,8 +46,8 @@ mode_t ModeOf(const QString& path) {
     return status.st_mode & 0777;
 }
 
-const HelloMessage kAnn{1, "Tollix v.1.2.0", "Ann", "Lee", "Dev"};
-const HelloMessage kBob{1, "Tollix v.1.2.0", "Bob", "Brown", "Ops"};
+const HelloMessage kAnn{kSessionProtocolVersion, "Tollix v.1.2.0", "Ann", "Lee", "Dev"};
+const HelloMessage kBob{kSessionProtocolVersion, "Tollix v.1.2.0", "Bob", "Brown", "Ops"};
 
 }  // namespace
 
