@@ -680,6 +680,8 @@ void FileTransferEngine::OnFrame(const QString& address, std::uint8_t kind,
 }
 
 void FileTransferEngine::OnEstablished(const QString& address) {
+    // A new session with the address replaces the one its transfers went over.
+    OnClosed(address);
     for (const std::shared_ptr<Outgoing>& out : outgoing_.values()) {
         if (out->address == address && out->stage == Outgoing::Stage::Connecting &&
             outgoing_.contains(out->id)) {
@@ -697,20 +699,25 @@ void FileTransferEngine::OnOpenFailed(const QString& address, OpenFailure failur
 }
 
 void FileTransferEngine::OnClosed(const QString& address) {
-    QStringList ended;
+    for (const QString& id : OnSession(address)) {
+        End(id, {FileFailure::ConnectionLost, {}});
+    }
+}
+
+QStringList FileTransferEngine::OnSession(const QString& address) const {
+    QStringList ids;
     for (const std::shared_ptr<Outgoing>& out : std::as_const(outgoing_)) {
-        if (out->address == address && out->stage >= Outgoing::Stage::Offered) {
-            ended << out->id;
+        if ((address.isEmpty() || out->address == address) &&
+            out->stage >= Outgoing::Stage::Offered) {
+            ids << out->id;
         }
     }
     for (const std::shared_ptr<Incoming>& in : std::as_const(incoming_)) {
-        if (in->address == address) {
-            ended << in->id;
+        if (address.isEmpty() || in->address == address) {
+            ids << in->id;
         }
     }
-    for (const QString& id : std::as_const(ended)) {
-        End(id, {FileFailure::ConnectionLost, {}});
-    }
+    return ids;
 }
 
 void FileTransferEngine::OnTick() {
@@ -730,6 +737,14 @@ void FileTransferEngine::OnTick() {
     }
     for (const QString& id : std::as_const(stalled)) {
         Stop(id, {FileFailure::Stalled, {}});
+    }
+    // A session closed by this program's own call (Close, StopAll) gives no signal.
+    for (const QString& id : OnSession({})) {
+        const auto out = outgoing_.value(id);
+        const auto in = incoming_.value(id);
+        if ((out || in) && !sessions_->IsEstablished(out ? out->address : in->address)) {
+            End(id, {FileFailure::ConnectionLost, {}});
+        }
     }
     if (now - lastClean_ > kCleanIntervalMs) {
         lastClean_ = now;

@@ -102,6 +102,8 @@ private:
     void OnEstablished(const QString& address);
     void OnOpenFailed(const QString& address, OpenFailure failure);
     void OnClosed(const QString& address);
+    // The transfers that go over the session with the address (empty: every session).
+    QStringList OnSession(const QString& address) const;
     void OnFrame(const QString& address, std::uint8_t kind, const QByteArray& payload);
     void OnTick();
 
