@@ -1,6 +1,9 @@
 // File transfer: safe names and resume decisions as rows, and real transfers between two
 // session managers on 127.0.0.1 and 127.0.0.2 into temporary folders, with a hostile sender
 // that writes its frames by hand.
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +32,11 @@ QByteArray Random(qsizetype size) {
         bytes[i] = static_cast<char>(QRandomGenerator::global()->generate());
     }
     return bytes;
+}
+
+// JSON written with single quotes, for readability.
+QByteArray Json(const char* text) {
+    return QByteArray(text).replace('\'', '"');
 }
 
 bool Write(const QString& path, const QByteArray& bytes) {
@@ -191,7 +199,21 @@ private slots:
         const Identity annId = *MakeIdentity(), bobId = *MakeIdentity();
         Peer ann(annId, kAnn, limits, dir.filePath("ann/journal.json"));
         limits.port = ann.sessions->Port();
-        Peer bob(bobId, kBob, limits, FileJournalPath(dir.filePath("bob")));
+        // An old .part that the journal knows goes at start; one it does not know stays.
+        const QString journal = FileJournalPath(dir.filePath("bob"));
+        QVERIFY(QDir().mkpath(QFileInfo(journal).path()) &&
+                Write(journal, Json("[{'code':'C','name':'old','size':9,'folder':'%1',"
+                                    "'part':'old.part'}]")
+                                   .replace("%1", inbox.toUtf8())));
+        for (const char* name : {"/old.part", "/stranger.part"}) {
+            QFile part(inbox + name);
+            QVERIFY(part.open(QIODevice::WriteOnly) && part.write("12345") == 5 && part.flush());
+            part.setFileTime(QDateTime::currentDateTime().addDays(-8),
+                             QFileDevice::FileModificationTime);
+        }
+        Peer bob(bobId, kBob, limits, journal);
+        QTRY_VERIFY(!QFileInfo::exists(inbox + "/old.part"));
+        QVERIFY(QFile::remove(inbox + "/stranger.part"));
 
         // Three files, one empty; a name already taken gets a free one.
         const QByteArray big = Random(12 * 1024 * 1024 + 5), small = "small";
@@ -243,6 +265,45 @@ private slots:
         QCOMPARE(carried, big.size() - held);
         QCOMPARE(Read(inbox + "/resume.bin"), big);
 
+        // Broken again; the file has changed since: its .part does not match and it starts
+        // over.
+        broke = false;
+        const QString changing = ann.files->Offer(kBob, {outbox + "/resume.bin"});
+        QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
+        QCOMPARE(bob.Outcome(changing), FileFailure::ConnectionLost);
+        const QByteArray changed = "changed" + big.mid(7);
+        QVERIFY(Write(outbox + "/resume.bin", changed));
+        carried = 0;
+        const QString over = ann.files->Offer(kBob, {outbox + "/resume.bin"});
+        QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
+        QCOMPARE(bob.Outcome(over), FileFailure::None);
+        QCOMPARE(carried, big.size());
+        QCOMPARE(Read(inbox + "/resume (1).bin"), changed);
+
+        // Cancelled by the sender while the receiver prepares: both stop, no .part stays.
+        const QString cancelled = ann.files->Offer(kBob, {outbox + "/small.txt"});
+        QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
+        QVERIFY(ann.files->Cancel(cancelled));
+        QCOMPARE(ann.Outcome(cancelled), FileFailure::Cancelled);
+        QCOMPARE(bob.Outcome(cancelled), FileFailure::Cancelled);
+        QTRY_COMPARE(QDir(inbox).entryList({"*.part"}, QDir::Files), QStringList());
+
+        // A full disk (a small file system of its own, for root): the transfer fails and
+        // what was written stays for a resume.
+        const QString tiny = dir.filePath("tiny");
+        QVERIFY(QDir().mkpath(tiny));
+        if (::geteuid() == 0 &&
+            ::mount("tmpfs", QFile::encodeName(tiny).constData(), "tmpfs", 0, "size=1m") == 0) {
+            const QString full = ann.files->Offer(kBob, {outbox + "/big.bin"});
+            QVERIFY(bob.files->Accept(bob.NextOfferId(), tiny));
+            QCOMPARE(bob.Outcome(full), FileFailure::DiskFull);
+            QCOMPARE(ann.Outcome(full), FileFailure::DiskFull);
+            QCOMPARE(ann.finished->last()[2].toString(),
+                     QString("the other side: the disk is full"));
+            QTRY_VERIFY(QFileInfo(tiny + "/big.bin.part").size() > 0);
+            ::umount2(QFile::encodeName(tiny).constData(), MNT_DETACH);
+        }
+
         // A hostile sender: a name that climbs out lands inside; a .part name taken by a
         // symbolic link is not followed; too many bytes and a wrong hash remove their .part.
         QVERIFY(QFile::link(dir.filePath("outside"), inbox + "/sub/y.part"));
@@ -251,8 +312,9 @@ private slots:
                                      "\",\"files\":[{\"name\":\"../../x\",\"size\":3},"
                                      "{\"name\":\"y\",\"size\":3},{\"name\":\"z\",\"size\":2}]}");
         QCOMPARE(bob.NextOfferId(), QString(id));
+        QSignalSpy accepted(bob.files.get(), &FileTransferEngine::progress);
         QVERIFY(bob.files->Accept(id, inbox + "/sub"));
-        QTRY_VERIFY(QFileInfo::exists(inbox + "/sub/z.part"));
+        QVERIFY(accepted.wait());  // its .parts are made and ACCEPT is sent
         const auto data = [&](int file, const QByteArray& bytes) {
             ann.Raw(FileKind::Data, FileDataHeader(id, file, 0) + bytes);
         };
@@ -278,7 +340,9 @@ private slots:
             ann.Raw(FileKind::Offer, Encode(FileOfferMessage{waiting.last(), {{"f", 1}}}).payload);
         }
         QCOMPARE(bob.Outcome(waiting[0]), FileFailure::TooManyOffers);
-        QCOMPARE(bob.offers->size(), 4 + 17);
+        // One accepted and never sent: stalled.
+        QVERIFY(bob.files->Accept(waiting.last(), inbox));
+        QCOMPARE(bob.Outcome(waiting.last()), FileFailure::Stalled);
         const QString declined = ann.files->Offer(kBob, {outbox + "/small.txt"});
         QCOMPARE(bob.NextOfferId(), declined);
         QVERIFY(bob.files->Decline(declined));
