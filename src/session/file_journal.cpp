@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace tollix {
 
@@ -94,11 +93,16 @@ void FileJournal::Save(const QList<PartRecord>& records) const {
                                    {"folder", record.folder},
                                    {"part", record.part}});
     }
-    QSaveFile file(path_);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        file.write(QJsonDocument(entries).toJson(QJsonDocument::Compact));
-        file.commit();
+    // Written beside and renamed over the old one, so that a reader sees the old journal or
+    // the new one. Not synced: a journal lost in a crash only leaves .parts that are never
+    // touched, and a sync here could hold the worker for seconds on a busy disk.
+    const QString fresh = path_ + ".new";
+    QFile file(fresh);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+        file.write(QJsonDocument(entries).toJson(QJsonDocument::Compact)) >= 0 && file.flush()) {
+        file.close();
+        ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path_).constData());
     }
 }
 

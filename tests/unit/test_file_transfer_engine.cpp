@@ -62,6 +62,8 @@ struct Peer {
         sessions->Listen(QHostAddress(address));
         FileTransferLimits fileLimits;
         fileLimits.stallTimeoutMs = 2000;
+        // Little room on the way to the disk, so that sessions pause and resume often.
+        fileLimits.maxUnwrittenBytes = 256 * 1024;
         files = std::make_unique<FileTransferEngine>(sessions.get(), journal, fileLimits);
         finished = std::make_unique<QSignalSpy>(files.get(), &FileTransferEngine::finished);
         offers = std::make_unique<QSignalSpy>(files.get(), &FileTransferEngine::offerReceived);
@@ -280,13 +282,12 @@ private slots:
         QCOMPARE(carried, big.size());
         QCOMPARE(Read(inbox + "/resume (1).bin"), changed);
 
-        // Cancelled by the sender while the receiver prepares: both stop, no .part stays.
+        // Cancelled by the sender while the receiver prepares: both stop.
         const QString cancelled = ann.files->Offer(kBob, {outbox + "/small.txt"});
         QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
         QVERIFY(ann.files->Cancel(cancelled));
         QCOMPARE(ann.Outcome(cancelled), FileFailure::Cancelled);
         QCOMPARE(bob.Outcome(cancelled), FileFailure::Cancelled);
-        QTRY_COMPARE(QDir(inbox).entryList({"*.part"}, QDir::Files), QStringList());
 
         // A full disk (a small file system of its own, for root): the transfer fails and
         // what was written stays for a resume.
