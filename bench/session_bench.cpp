@@ -47,11 +47,13 @@ struct Peers {
         SessionLimits limits;
         limits.port = 0;
         ann = std::make_unique<SessionManager>(
-            annIdentity, HelloMessage{1, "bench", "Ann", "Lee", "Dev"}, limits);
+            annIdentity, HelloMessage{kSessionProtocolVersion, "bench", "Ann", "Lee", "Dev"},
+            limits);
         ann->Listen(QHostAddress(kAnnAddress));
         limits.port = ann->Port();
         bob = std::make_unique<SessionManager>(
-            bobIdentity, HelloMessage{1, "bench", "Bob", "Brown", "Ops"}, limits);
+            bobIdentity, HelloMessage{kSessionProtocolVersion, "bench", "Bob", "Brown", "Ops"},
+            limits);
         bob->Listen(QHostAddress(kBobAddress));
         QObject::connect(bob.get(), &SessionManager::textReceived,
                          [this](const QString& from, const QString& id, const QString&) {

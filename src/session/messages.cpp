@@ -1,58 +1,22 @@
 #include "session/messages.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRandomGenerator>
-#include <cmath>
 #include <limits>
+
+#include "session/control_json.h"
 
 namespace tollix {
 
 namespace {
 
 Frame FrameOf(FrameKind kind, const QJsonObject& object) {
-    return {static_cast<std::uint8_t>(kind), QJsonDocument(object).toJson(QJsonDocument::Compact)};
+    return ControlFrame(static_cast<std::uint8_t>(kind), object);
 }
 
-std::optional<QJsonObject> ObjectOf(const QByteArray& payload) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        return std::nullopt;
-    }
-    return document.object();
-}
-
-// A string value: missing gives `fallback` (nothing for a required key); another type, a
-// string that is not valid Unicode, or one longer than `maxBytes` gives nothing.
-std::optional<QString> StringAt(const QJsonObject& object, const char* key, qsizetype maxBytes,
-                                std::optional<QString> fallback = std::nullopt) {
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined()) {
-        return fallback;
-    }
-    if (!value.isString()) {
-        return std::nullopt;
-    }
-    QString text = value.toString();
-    if (!QStringView(text).isValidUtf16() || text.toUtf8().size() > maxBytes) {
-        return std::nullopt;
-    }
-    return text;
-}
-
-// A whole number from `least` up.
 std::optional<int> IntegerAt(const QJsonObject& object, const char* key, int least) {
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (!value.isDouble()) {
-        return std::nullopt;
-    }
-    const double number = value.toDouble();
-    if (number != std::floor(number) || number < least ||
-        number > std::numeric_limits<int>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<int>(number);
+    const std::optional<qint64> number =
+        WholeAt(object, key, least, std::numeric_limits<int>::max());
+    return number ? std::optional<int>(static_cast<int>(*number)) : std::nullopt;
 }
 
 std::optional<QString> IdAt(const QJsonObject& object) {
@@ -67,15 +31,7 @@ std::optional<QString> IdAt(const QJsonObject& object) {
 // set longer in the settings file never makes this copy's HELLO malformed; what is not valid
 // Unicode is replaced on the way through UTF-8.
 QString Name(const QString& text) {
-    QByteArray bytes = text.toUtf8();
-    if (bytes.size() > kMaxNameBytes) {
-        qsizetype end = kMaxNameBytes;
-        while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xc0) == 0x80) {
-            --end;  // bytes[end] continues a character: cut before that character
-        }
-        bytes.truncate(end);
-    }
-    return QString::fromUtf8(bytes);
+    return QString::fromUtf8(CutUtf8(text.toUtf8(), kMaxNameBytes));
 }
 
 }  // namespace
@@ -101,7 +57,7 @@ Frame Encode(const CloseMessage& close) {
 }
 
 std::optional<HelloMessage> DecodeHello(const QByteArray& payload) {
-    const std::optional<QJsonObject> object = ObjectOf(payload);
+    const std::optional<QJsonObject> object = ControlObject(payload);
     if (!object) {
         return std::nullopt;
     }
@@ -117,7 +73,7 @@ std::optional<HelloMessage> DecodeHello(const QByteArray& payload) {
 }
 
 std::optional<TextMessage> DecodeText(const QByteArray& payload) {
-    const std::optional<QJsonObject> object = ObjectOf(payload);
+    const std::optional<QJsonObject> object = ControlObject(payload);
     if (!object) {
         return std::nullopt;
     }
@@ -130,7 +86,7 @@ std::optional<TextMessage> DecodeText(const QByteArray& payload) {
 }
 
 std::optional<AckMessage> DecodeAck(const QByteArray& payload) {
-    const std::optional<QJsonObject> object = ObjectOf(payload);
+    const std::optional<QJsonObject> object = ControlObject(payload);
     if (!object) {
         return std::nullopt;
     }
@@ -142,7 +98,7 @@ std::optional<AckMessage> DecodeAck(const QByteArray& payload) {
 }
 
 std::optional<CloseMessage> DecodeClose(const QByteArray& payload) {
-    const std::optional<QJsonObject> object = ObjectOf(payload);
+    const std::optional<QJsonObject> object = ControlObject(payload);
     if (!object) {
         return std::nullopt;
     }

@@ -9,8 +9,10 @@
 namespace tollix {
 
 // The protocol version this copy speaks. Each side names its own in HELLO; a session uses
-// the lower of the two, and a side sends only the kinds that version defines.
-inline constexpr int kSessionProtocolVersion = 1;
+// the lower of the two, and a side sends only the kinds that version defines. Version 1 has
+// texts; version 2 adds the file frames.
+inline constexpr int kSessionProtocolVersion = 2;
+inline constexpr int kFirstFileVersion = 2;
 
 // The longest text in bytes of UTF-8: the longest that the open group carries, where the
 // envelope's other fields take the most room they can (longest ID, addresses, tunnel

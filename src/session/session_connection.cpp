@@ -119,12 +119,14 @@ void SessionConnection::OnEncrypted() {
         return;
     }
     state_ = State::AwaitingHello;
-    Write(static_cast<std::uint8_t>(FrameKind::Hello), Encode(setup_.hello).payload);
+    HelloMessage hello = setup_.hello;
+    hello.version = setup_.limits.version;
+    Write(static_cast<std::uint8_t>(FrameKind::Hello), Encode(hello).payload);
     OnReadyRead();  // frames that came with the end of the handshake
 }
 
 void SessionConnection::OnReadyRead() {
-    if (state_ != State::AwaitingHello && state_ != State::Established) {
+    if ((state_ != State::AwaitingHello && state_ != State::Established) || receivePaused_) {
         return;
     }
     reader_.Append(socket_->readAll());
@@ -171,6 +173,9 @@ void SessionConnection::Handle(const Frame& frame) {
         } else {
             Violation(CloseCode::Malformed, "a malformed ACK");
         }
+    } else if (frame.kind >= kFirstFileKind && frame.kind <= kLastFileKind &&
+               version_ >= kFirstFileVersion) {
+        emit fileFrameReceived(this, frame.kind, frame.payload);
     }
     // Any other kind belongs to a later version and is skipped.
 }
@@ -191,7 +196,7 @@ void SessionConnection::OnHello(const Frame& frame) {
         return;
     }
     peerHello_ = *hello;
-    version_ = std::min(hello->version, kSessionProtocolVersion);
+    version_ = std::min(hello->version, setup_.limits.version);
     state_ = State::Established;
     timer_.start(setup_.limits.idleTimeoutMs);
     emit established(this);
@@ -296,6 +301,20 @@ bool SessionConnection::SendControl(const Frame& frame) {
     }
     Write(frame.kind, frame.payload);
     return true;
+}
+
+void SessionConnection::SetReceivePaused(bool paused) {
+    if (paused == receivePaused_) {
+        return;
+    }
+    receivePaused_ = paused;
+    // A limited read buffer makes the socket stop taking bytes from the kernel once it is
+    // full; reading again (OnReadyRead) makes it decrypt what it holds.
+    socket_->setReadBufferSize(paused ? setup_.limits.maxFramePayload : 0);
+    if (!paused) {
+        // Later, so that the consumer that resumes is not entered again from its own call.
+        QMetaObject::invokeMethod(this, &SessionConnection::OnReadyRead, Qt::QueuedConnection);
+    }
 }
 
 bool SessionConnection::SendBulk(std::uint8_t kind, QByteArrayView payload) {

@@ -79,6 +79,9 @@ public:
     // Takes a bulk frame while less than the bulk threshold waits to be sent; otherwise
     // false, and `bulkWritable` follows when there is room again.
     bool SendBulk(std::uint8_t kind, QByteArrayView payload);
+    // While paused, nothing more is read from the socket (the peer's sending stops when the
+    // kernel's buffers fill), so that a slow consumer of file data keeps memory flat.
+    void SetReceivePaused(bool paused);
     // Sends CLOSE with the code (once TLS is up) and closes.
     void Close(CloseCode code);
     // Closes at once, without CLOSE.
@@ -90,6 +93,9 @@ signals:
     void established(tollix::SessionConnection* connection);
     void textReceived(tollix::SessionConnection* connection, const tollix::TextMessage& text);
     void ackReceived(tollix::SessionConnection* connection, const tollix::AckMessage& ack);
+    // A frame of a file kind, on a session whose version defines them.
+    void fileFrameReceived(tollix::SessionConnection* connection, std::uint8_t kind,
+                           const QByteArray& payload);
     void bulkWritable(tollix::SessionConnection* connection);
     void failed(tollix::SessionConnection* connection, tollix::OpenFailure failure,
                 const QString& detail);
@@ -126,6 +132,7 @@ private:
     State state_ = State::Opening;
     bool tcpConnected_ = false;
     bool wantsBulk_ = false;
+    bool receivePaused_ = false;
     QString tlsErrors_;
     QString peerCode_;
     HelloMessage peerHello_;

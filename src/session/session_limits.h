@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include "session/frame.h"
+#include "session/messages.h"
 
 namespace tollix {
 
@@ -28,6 +29,9 @@ struct SessionLimits {
     // Bulk frames are taken only while less than this waits to be sent, so that a control
     // frame never waits behind more than this much bulk data.
     qint64 bulkThreshold = 128 * 1024;
+    // The protocol version sent in HELLO, whatever the HELLO given says: the highest this
+    // copy speaks (tests speak an older one).
+    int version = kSessionProtocolVersion;
 };
 
 }  // namespace tollix

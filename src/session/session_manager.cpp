@@ -107,10 +107,42 @@ bool SessionManager::SendAck(const QString& address, const QString& id) {
     return connection != nullptr && IsTextId(id) && connection->SendControl(Encode(AckMessage{id}));
 }
 
-bool SessionManager::SendBulk(const QString& address, std::uint8_t kind, QByteArrayView payload) {
+int SessionManager::Version(const QString& address) const {
+    const SessionConnection* connection = sessions_.value(address);
+    return connection == nullptr ? 0 : connection->Version();
+}
+
+SessionConnection* SessionManager::FileSession(const QString& address, std::uint8_t kind) const {
     SessionConnection* connection = sessions_.value(address);
     return connection != nullptr && kind >= kFirstFileKind && kind <= kLastFileKind &&
-           connection->SendBulk(kind, payload);
+                   connection->Version() >= kFirstFileVersion
+               ? connection
+               : nullptr;
+}
+
+bool SessionManager::SendBulk(const QString& address, std::uint8_t kind, QByteArrayView payload) {
+    SessionConnection* connection = FileSession(address, kind);
+    return connection != nullptr && connection->SendBulk(kind, payload);
+}
+
+bool SessionManager::SendFileControl(const QString& address, std::uint8_t kind,
+                                     QByteArrayView payload) {
+    SessionConnection* connection = FileSession(address, kind);
+    return connection != nullptr && connection->SendControl({kind, payload.toByteArray()});
+}
+
+void SessionManager::SetReceivePaused(const QString& address, bool paused) {
+    if (SessionConnection* connection = sessions_.value(address)) {
+        connection->SetReceivePaused(paused);
+    }
+}
+
+void SessionManager::CloseMalformed(const QString& address, const QString& detail) {
+    if (SessionConnection* connection = sessions_.take(address)) {
+        connection->Close(CloseCode::Malformed);
+        emit protocolError(address, detail);
+        emit closed(address, static_cast<int>(CloseCode::Malformed), detail);
+    }
 }
 
 void SessionManager::Close(const QString& address) {
@@ -177,6 +209,10 @@ void SessionManager::Adopt(SessionConnection* connection) {
     connect(connection, &SessionConnection::ackReceived, this,
             [this](SessionConnection* from, const AckMessage& ack) {
                 emit ackReceived(from->Address(), ack.id);
+            });
+    connect(connection, &SessionConnection::fileFrameReceived, this,
+            [this](SessionConnection* from, std::uint8_t kind, const QByteArray& payload) {
+                emit fileFrameReceived(from->Address(), kind, payload);
             });
     connect(connection, &SessionConnection::bulkWritable, this,
             [this](SessionConnection* from) { emit bulkWritable(from->Address()); });

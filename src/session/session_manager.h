@@ -25,6 +25,9 @@ namespace tollix {
 //   (OpenFailureText words it for the user) and a detail for the log.
 // - SendText, SendAck: control frames, which never wait behind bulk data. SendBulk takes
 //   bulk frames only while the socket has room (`bulkWritable` says when it has again).
+// - File frames (kinds 0x40 to 0x7f) go only over sessions whose version defines them
+//   (Version): SendFileControl like a control frame, SendBulk as bulk data; they arrive as
+//   `fileFrameReceived`. SetReceivePaused holds the peer back while their consumer is busy.
 // - A session ends by Close, by the peer, by a frame over the limit or malformed
 //   (`protocolError` first), after the idle time, or to make room for a newer one:
 //   `closed` follows, except for Close and StopAll, which the caller asked for.
@@ -60,6 +63,8 @@ public:
     bool IsEstablished(const QString& address) const;
     // The code of the established session's peer (empty without one).
     QString PeerCode(const QString& address) const;
+    // The protocol version of the established session (0 without one).
+    int Version(const QString& address) const;
 
     // False when no session is established with the address, or the text is empty, over
     // kMaxTextBytes or not valid Unicode (a lone surrogate). `id` is a NewTextId().
@@ -67,9 +72,15 @@ public:
     bool SendAck(const QString& address, const QString& id);
     // A bulk frame of a kind in the file range, taken only while the socket has room.
     bool SendBulk(const QString& address, std::uint8_t kind, QByteArrayView payload);
+    // A frame of a kind in the file range, sent at once like a control frame.
+    bool SendFileControl(const QString& address, std::uint8_t kind, QByteArrayView payload);
+    void SetReceivePaused(const QString& address, bool paused);
 
     // Sends CLOSE and ends the session (or the open) with the address.
     void Close(const QString& address);
+    // Ends the session for a file frame that its reader found malformed: CLOSE code 3, then
+    // `protocolError` and `closed` as for any malformed frame.
+    void CloseMalformed(const QString& address, const QString& detail);
     // Ends every session with CLOSE "shutting down" and stops listening.
     void StopAll();
 
@@ -81,6 +92,7 @@ signals:
     void closed(const QString& address, int code, const QString& reason);
     void textReceived(const QString& address, const QString& id, const QString& text);
     void ackReceived(const QString& address, const QString& id);
+    void fileFrameReceived(const QString& address, std::uint8_t kind, const QByteArray& payload);
     void bulkWritable(const QString& address);
     // For the caller's throttled log; nothing to show to the user.
     void protocolError(const QString& address, const QString& detail);
@@ -109,6 +121,8 @@ private:
     // A connection with the address still in its handshake.
     SessionConnection* Pending(const QString& address) const;
     int PendingIncoming() const;
+    // The established session with the address, when its version has the file frames.
+    SessionConnection* FileSession(const QString& address, std::uint8_t kind) const;
 
     SessionSetup setup_;
     QString ownCode_;

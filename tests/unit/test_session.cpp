@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "protocol/message_codec.h"
+#include "session/file_frames.h"
 #include "session/identity_file.h"
 #include "session/identity_loader.h"
 #include "session/session_manager.h"
@@ -46,8 +47,8 @@ mode_t ModeOf(const QString& path) {
     return status.st_mode & 0777;
 }
 
-const HelloMessage kAnn{1, "Tollix v.1.2.0", "Ann", "Lee", "Dev"};
-const HelloMessage kBob{1, "Tollix v.1.2.0", "Bob", "Brown", "Ops"};
+const HelloMessage kAnn{kSessionProtocolVersion, "Tollix v.1.2.0", "Ann", "Lee", "Dev"};
+const HelloMessage kBob{kSessionProtocolVersion, "Tollix v.1.2.0", "Bob", "Brown", "Ops"};
 
 }  // namespace
 
@@ -167,15 +168,69 @@ private slots:
         QTest::newRow("id short") << ack << Json("{'id':'%1'}", id.chopped(1)) << false;
         QTest::newRow("close, unknown code") << close << Json("{'code':77}") << true;
         QTest::newRow("close, negative code") << close << Json("{'code':-1}") << false;
+
+        // The file frames: OFFER 0x40, ACCEPT 0x41, CANCEL 0x46, DATA 0x43, END 0x44,
+        // RESULT 0x45. 'OFFER' stands for the offer key with a valid ID.
+        const int offer = 0x40, accept = 0x41, cancel = 0x46, data = 0x43, end = 0x44,
+                  result = 0x45;
+        const auto file = [](const char* json, const QByteArray& value = {}) {
+            return Json(QByteArray(json).replace("'OFFER'", "'offer':'ID'").constData(), value);
+        };
+        const QByteArray many = QByteArray("{'name':'f','size':1},").repeated(257).chopped(1);
+        const QByteArray sha(64, 'a');
+        QTest::newRow("offer, empty name, 8 PiB")
+            << offer << file("{'OFFER','files':[{'name':'','size':9007199254740991}]}") << true;
+        QTest::newRow("offer without files") << offer << file("{'OFFER','files':[]}") << false;
+        QTest::newRow("offer of 257 files")
+            << offer << file("{'OFFER','files':[%1]}", many) << false;
+        QTest::newRow("offer, size past 2^53")
+            << offer << file("{'OFFER','files':[{'name':'f','size':9007199254740992}]}") << false;
+        QTest::newRow("offer, negative size")
+            << offer << file("{'OFFER','files':[{'name':'f','size':-1}]}") << false;
+        QTest::newRow("offer, name over 1024 bytes")
+            << offer << file("{'OFFER','files':[{'name':'%1','size':1}]}", QByteArray(1025, 'n'))
+            << false;
+        QTest::newRow("offer, ID of a text's form but upper case")
+            << offer << Json("{'offer':'%1','files':[{'name':'f','size':1}]}", id.toUpper())
+            << false;
+        QTest::newRow("accept, a start with its hash")
+            << accept << file("{'OFFER','files':[{'start':0},{'start':5,'sha256':'%1'}]}", sha)
+            << true;
+        QTest::newRow("accept, a start without its hash")
+            << accept << file("{'OFFER','files':[{'start':5}]}") << false;
+        QTest::newRow("accept, hash upper case")
+            << accept << file("{'OFFER','files':[{'start':5,'sha256':'%1'}]}", sha.toUpper())
+            << false;
+        QTest::newRow("cancel, reason too long")
+            << cancel << file("{'OFFER','reason':'%1'}", QByteArray(65, 'r')) << false;
+        QTest::newRow("end, file index 256")
+            << end << file("{'OFFER','file':256,'sha256':'%1'}", sha) << false;
+        QTest::newRow("end, hash short")
+            << end << file("{'OFFER','file':0,'sha256':'abc'}") << false;
+        QTest::newRow("result failed")
+            << result << file("{'OFFER','file':1,'result':'failed'}") << true;
+        QTest::newRow("result neither done nor failed")
+            << result << file("{'OFFER','file':1,'result':'ok'}") << false;
+        const QByteArray header = FileDataHeader(QString(id), 3, 5LL << 30);
+        QTest::newRow("data past 4 GiB") << data << header + "x" << true;
+        QTest::newRow("data, header alone") << data << header << false;
+        QTest::newRow("data, file index 256")
+            << data << FileDataHeader(QString(id), 256, 0) + "x" << false;
     }
     void controlMessages() {
         QFETCH(int, kind);
         QFETCH(QByteArray, payload);
         QFETCH(bool, accepted);
-        const bool decoded = kind == 1   ? DecodeHello(payload).has_value()
-                             : kind == 2 ? DecodeText(payload).has_value()
-                             : kind == 3 ? DecodeAck(payload).has_value()
-                                         : DecodeClose(payload).has_value();
+        const bool decoded = kind == 1      ? DecodeHello(payload).has_value()
+                             : kind == 2    ? DecodeText(payload).has_value()
+                             : kind == 3    ? DecodeAck(payload).has_value()
+                             : kind == 4    ? DecodeClose(payload).has_value()
+                             : kind == 0x40 ? DecodeFileOffer(payload).has_value()
+                             : kind == 0x41 ? DecodeFileAccept(payload).has_value()
+                             : kind == 0x43 ? DecodeFileData(payload).has_value()
+                             : kind == 0x44 ? DecodeFileEnd(payload).has_value()
+                             : kind == 0x45 ? DecodeFileResult(payload).has_value()
+                                            : DecodeFileStop(payload).has_value();
         QCOMPARE(decoded, accepted);
     }
 
