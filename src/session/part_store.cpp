@@ -47,7 +47,7 @@ SinkFile::~SinkFile() {
 }
 
 PartStore::Prepared PartStore::Prepare(const QString& folder, const QString& code,
-                                       const QList<OfferedFile>& files, const FileWorker& worker) {
+                                       const QList<OfferedFile>& files, const StopCheck& stop) {
     Prepared prepared;
     SinkFile base;
     base.folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
@@ -78,7 +78,7 @@ PartStore::Prepared PartStore::Prepare(const QString& folder, const QString& cod
         }
         FileStart start{sink->position, {}};
         if (!prepared.error && start.start > 0) {
-            if (!HashPrefix(sink->fd, start.start, sink->sha, worker)) {
+            if (!HashPrefix(sink->fd, start.start, sink->sha, stop)) {
                 prepared.error = {FileFailure::WriteError, sink->part + ": " + SystemText(errno)};
             }
             start.prefixSha256 = sink->sha.Digest();

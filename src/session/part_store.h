@@ -9,11 +9,10 @@
 #include "session/file_failure.h"
 #include "session/file_frames.h"
 #include "session/file_journal.h"
+#include "session/file_worker.h"
 #include "session/sha256.h"
 
 namespace tollix {
-
-class FileWorker;
 
 // One file being received: NAME.part in the chosen folder, written in order and hashed as
 // it is written. Used on the file worker thread only.
@@ -50,9 +49,10 @@ public:
         FileError error;
     };
     // Opens the .part of each file: the one an earlier transfer of the same file from the
-    // same sender (`code`) left in this folder, or a new one under a free name.
+    // same sender (`code`) left in this folder, or a new one under a free name. Hashing what
+    // a .part holds gives up when `stop` says so.
     Prepared Prepare(const QString& folder, const QString& code, const QList<OfferedFile>& files,
-                     const FileWorker& worker);
+                     const StopCheck& stop);
     FileError Write(SinkFile& sink, const QByteArray& bytes);
     // The sender starts the file over: the .part is emptied.
     FileError StartOver(SinkFile& sink);
