@@ -32,19 +32,19 @@ SEND_NS, RECEIVE_NS = f"{NS}-send", f"{NS}-receive"
 SEND_ADDRESS, RECEIVE_ADDRESS = "10.98.0.1", "10.98.0.2"
 PLAIN_PORT = 5001
 
-# The two ends of a transfer: how each is started ({build}, {dir} filled in), the line it
+# The two ends of a transfer: how each is started ({peer_program}, {dir} filled in), the line it
 # prints once it is ready, and for the sender the command that sends a file ({path}, {peer})
 # and the lines that end a transfer. Lines of the form `NAME count N median_ms M p99_ms P
 # max_ms X` that an end prints are reported as they are.
 SENDER = {
-    "argv": ["{build}/bench/tollix-file-peer", "send", SEND_ADDRESS, RECEIVE_ADDRESS],
+    "argv": ["{peer_program}", "send", SEND_ADDRESS, RECEIVE_ADDRESS],
     "ready": r"^ready$",
     "send": "send {path}",
     "done": r"^file\tdone\t|^file done ",
     "failed": r"^file\tfailed\t|^file failed ",
 }
 RECEIVER = {
-    "argv": ["{build}/bench/tollix-file-peer", "receive", RECEIVE_ADDRESS, "{dir}"],
+    "argv": ["{peer_program}", "receive", RECEIVE_ADDRESS, "{dir}"],
     "ready": r"^ready$",
     "done": r"^file\tdone\t|^file done ",
     "failed": r"^file\tfailed\t|^file failed ",
@@ -228,10 +228,10 @@ def plain_copy(path, work):
     return seconds
 
 
-def engine_copy(path, build, inbox, work, seconds_allowed):
+def engine_copy(path, program, inbox, work, seconds_allowed):
     """Seconds from the send command to the sender's end, peak RSS growth of both ends (KiB),
     and what the ends reported."""
-    fill = {"build": build, "dir": inbox, "path": path, "peer": RECEIVE_ADDRESS}
+    fill = {"peer_program": program, "dir": inbox, "path": path, "peer": RECEIVE_ADDRESS}
     argv = {name: [arg.format(**fill) for arg in end["argv"]]
             for name, end in (("sender", SENDER), ("receiver", RECEIVER))}
     with open(os.path.join(work, "ends.err"), "a") as log:
@@ -270,6 +270,7 @@ def engine_copy(path, build, inbox, work, seconds_allowed):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build")
+    parser.add_argument("--peer", help="the ends' program (default: BUILD/bench/tollix-file-peer)")
     parser.add_argument("--size-mib", type=int, default=2048)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--sparse", action="store_true",
@@ -282,7 +283,8 @@ def main():
     for tool in ("ip", "python3"):
         if not shutil.which(tool):
             sys.exit(f"needs {tool} (scripts/install-deps.sh bench-files)")
-    build = os.path.abspath(options.build)
+    program = os.path.abspath(options.peer or os.path.join(options.build,
+                                                           "bench/tollix-file-peer"))
     work = tempfile.mkdtemp(prefix="tollix-file-speed.")
     inbox = options.receive_dir or os.path.join(work, "inbox")
     mounted = False
@@ -300,7 +302,7 @@ def main():
         ratios, plains, engines = [], [], []
         for round_number in range(1, options.rounds + 1):
             plain = mib / plain_copy(source, work) if not options.skip_plain else float("nan")
-            seconds, growth, received, reports = engine_copy(source, build, inbox, work,
+            seconds, growth, received, reports = engine_copy(source, program, inbox, work,
                                                               max(120, mib / 10))
             engine = mib / seconds
             if sha and sha not in received:

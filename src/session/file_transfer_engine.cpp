@@ -510,7 +510,7 @@ void FileTransferEngine::OnData(Incoming& in, FileData data) {
         return;
     }
     in.lastActivityMs = SessionClockMs();
-    const qint64 length = data.bytes.size();
+    const qint64 length = data.Bytes().size();
     switch (JudgeData(file.held, file.first, data.offset, length, file.offered.size)) {
         case DataVerdict::OutOfOrder:
             Stop(in.id, {FileFailure::Malformed, "DATA out of order"});
@@ -536,9 +536,9 @@ void FileTransferEngine::OnData(Incoming& in, FileData data) {
     file.first = false;
     file.held += length;
     in.unwritten += length;
-    Work([this, id = in.id, store = store_, sink = file.sink, bytes = std::move(data.bytes)] {
-        const FileError error = store->Write(*sink, bytes);
-        Back([this, id, length = bytes.size(), error] {
+    Work([this, id = in.id, store = store_, sink = file.sink, data = std::move(data), length] {
+        const FileError error = store->Write(*sink, data.Bytes());
+        Back([this, id, length, error] {
             if (const std::shared_ptr<Incoming> receiver = incoming_.value(id)) {
                 Written(*receiver, length, error);
             }

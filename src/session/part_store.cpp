@@ -164,7 +164,7 @@ FileError PartStore::Create(SinkFile& sink) {
     return {FileFailure::WriteError, sink.name + ": no free name"};
 }
 
-FileError PartStore::Write(SinkFile& sink, const QByteArray& bytes) {
+FileError PartStore::Write(SinkFile& sink, QByteArrayView bytes) {
     if (sink.failed) {
         return {};
     }

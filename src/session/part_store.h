@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -53,7 +54,7 @@ public:
     // a .part holds gives up when `stop` says so.
     Prepared Prepare(const QString& folder, const QString& code, const QList<OfferedFile>& files,
                      const StopCheck& stop);
-    FileError Write(SinkFile& sink, const QByteArray& bytes);
+    FileError Write(SinkFile& sink, QByteArrayView bytes);
     // The sender starts the file over: the .part is emptied.
     FileError StartOver(SinkFile& sink);
     // The whole file is in: when its hash is `sha`, it is synced and renamed to its name
