@@ -203,16 +203,16 @@ def remove_namespaces():
 
 
 def make_file(path, mib, sparse):
-    """A file of distinct 1 MiB blocks (or a sparse one); its SHA-256."""
+    """A file of distinct 1 MiB blocks (or a sparse one, all zeros); its SHA-256."""
+    sha = hashlib.sha256()
     with open(path, "wb") as file:
         if sparse:
             file.truncate(mib << 20)
-            return None
-        block = bytearray(os.urandom(1 << 20))
-        sha = hashlib.sha256()
+        block = bytearray(1 << 20) if sparse else bytearray(os.urandom(1 << 20))
         for n in range(mib):
-            block[:8] = n.to_bytes(8, "little")
-            file.write(block)
+            if not sparse:
+                block[:8] = n.to_bytes(8, "little")
+                file.write(block)
             sha.update(block)
     return sha.hexdigest()
 
@@ -305,7 +305,7 @@ def main():
             seconds, growth, received, reports = engine_copy(source, program, inbox, work,
                                                               max(120, mib / 10))
             engine = mib / seconds
-            if sha and sha not in received:
+            if sha not in received:
                 sys.exit(f"the received file's SHA-256 is not the source's: {received}")
             for name in os.listdir(inbox):
                 os.remove(os.path.join(inbox, name))
