@@ -18,6 +18,7 @@ import argparse
 import hashlib
 import os
 import re
+import resource
 import shutil
 import signal
 import statistics
@@ -218,14 +219,20 @@ def make_file(path, mib, sparse):
 
 
 def plain_copy(path, work):
+    """Seconds taken, and the CPU seconds of both ends."""
     with open(os.path.join(work, "plain.err"), "w") as log:
         receiver = End(RECEIVE_NS, [sys.executable, "-c", PLAIN_RECEIVER], log)
         if not receiver.wait_for("^listening$", 10):
             sys.exit("the plain receiver did not start")
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         seconds = float(subprocess.run(in_ns(SEND_NS, [sys.executable, "-c", PLAIN_SENDER, path]),
                                        check=True, capture_output=True, text=True).stdout)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        receiver.wait_for("^never$", 10)  # until it has ended
+        cpu = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
+        cpu += receiver.cpu_seconds()  # an ended child not yet waited for keeps its times
         receiver.stop()
-    return seconds
+    return seconds, cpu
 
 
 def engine_copy(path, program, inbox, work, seconds_allowed):
@@ -301,7 +308,9 @@ def main():
               f"load average before: {os.getloadavg()[0]:.2f}", flush=True)
         ratios, plains, engines = [], [], []
         for round_number in range(1, options.rounds + 1):
-            plain = mib / plain_copy(source, work) if not options.skip_plain else float("nan")
+            plain_seconds, plain_cpu = (plain_copy(source, work) if not options.skip_plain
+                                        else (float("nan"), float("nan")))
+            plain = mib / plain_seconds
             seconds, growth, received, reports = engine_copy(source, program, inbox, work,
                                                               max(120, mib / 10))
             engine = mib / seconds
@@ -316,6 +325,7 @@ def main():
                   f"MiB/s = {100 * engine / plain:.0f} % of it; resident memory above idle: "
                   f"sender {growth['sender'] / 1024:.1f} MiB, receiver "
                   f"{growth['receiver'] / 1024:.1f} MiB", flush=True)
+            print(f"  CPU seconds of the plain copy (both ends): {plain_cpu:.2f}", flush=True)
             for line in reports:
                 print(f"  {line}", flush=True)
         print(f"median of {options.rounds}: plain copy {statistics.median(plains):.0f} MiB/s, "

@@ -469,6 +469,8 @@ bool FileTransferEngine::Decline(const QString& id) {
         return false;
     }
     Stop(id, {FileFailure::Declined, {}}, FileKind::Decline);
+    // The user does not want these files: what a broken transfer of them left goes too.
+    Work([store = store_, code = in->code, files = in->Offered()] { store->Forget(code, files); });
     return true;
 }
 

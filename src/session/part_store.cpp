@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -250,8 +251,23 @@ void PartStore::Release(SinkFile& sink, bool remove) {
 
 void PartStore::Clean() {
     const qint64 oldest = QDateTime::currentSecsSinceEpoch() - maxAgeSeconds_;
-    journal_.Change([this, oldest](QList<PartRecord>& records) {
-        return records.removeIf([this, oldest](const PartRecord& record) {
+    Drop([oldest](const PartRecord&, const struct stat& status) {
+        return status.st_mtime < oldest;
+    });
+}
+
+void PartStore::Forget(const QString& code, const QList<OfferedFile>& files) {
+    Drop([&code, &files](const PartRecord& record, const struct stat&) {
+        return record.code == code &&
+               std::any_of(files.begin(), files.end(), [&record](const OfferedFile& file) {
+                   return file.name == record.name && file.size == record.size;
+               });
+    });
+}
+
+void PartStore::Drop(const std::function<bool(const PartRecord&, const struct stat&)>& drop) {
+    journal_.Change([this, &drop](QList<PartRecord>& records) {
+        return records.removeIf([this, &drop](const PartRecord& record) {
             const QString path = PathOf(record.folder, record.part);
             if (inUse_.contains(path)) {
                 return false;
@@ -263,7 +279,7 @@ void PartStore::Clean() {
             if (!S_ISREG(status.st_mode)) {
                 return true;  // not ours any more: forgotten, not touched
             }
-            if (status.st_mtime >= oldest) {
+            if (!drop(record, status)) {
                 return false;
             }
             ::unlink(Native(path).constData());

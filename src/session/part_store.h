@@ -5,7 +5,10 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <memory>
+
+struct stat;
 
 #include "session/file_failure.h"
 #include "session/file_frames.h"
@@ -67,8 +70,15 @@ public:
     // Removes the .parts the journal knows that are older than the age limit and not in
     // use, and forgets records whose .part is gone.
     void Clean();
+    // Removes the .parts that an offer of these files from this sender would go on from
+    // (its user declined them), wherever they were received.
+    void Forget(const QString& code, const QList<OfferedFile>& files);
 
 private:
+    // Removes the .parts of the records `drop` picks (given the record and its .part's
+    // status), and forgets those records and the ones whose .part is gone. A .part in use is
+    // kept; a path that is no regular file any more is forgotten, never touched.
+    void Drop(const std::function<bool(const PartRecord&, const struct stat&)>& drop);
     void Release(SinkFile& sink, bool remove);
     std::shared_ptr<SinkFile> Resume(const QList<PartRecord>& records, const QString& code,
                                      const OfferedFile& file, const SinkFile& base);

@@ -349,10 +349,18 @@ private slots:
         // One accepted and never sent: stalled.
         QVERIFY(bob.files->Accept(waiting.last(), inbox));
         QCOMPARE(bob.Outcome(waiting.last()), FileFailure::Stalled);
-        const QString declined = ann.files->Offer(kBob, {outbox + "/small.txt"});
+        // Broken, then offered again and declined: its .part goes with it.
+        broke = false;
+        carried = 0;
+        const QString unwanted = ann.files->Offer(kBob, {outbox + "/big.bin"});
+        QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
+        QCOMPARE(bob.Outcome(unwanted), FileFailure::ConnectionLost);
+        QVERIFY(QFileInfo::exists(inbox + "/big (1).bin.part"));
+        const QString declined = ann.files->Offer(kBob, {outbox + "/big.bin"});
         QCOMPARE(bob.NextOfferId(), declined);
         QVERIFY(bob.files->Decline(declined));
         QCOMPARE(ann.Outcome(declined), FileFailure::Declined);
+        QTRY_VERIFY(!QFileInfo::exists(inbox + "/big (1).bin.part"));
 
         // Why no session can carry files: a program of version 1, nobody listening.
         limits.version = 1;
