@@ -325,7 +325,8 @@ def main():
                   f"MiB/s = {100 * engine / plain:.0f} % of it; resident memory above idle: "
                   f"sender {growth['sender'] / 1024:.1f} MiB, receiver "
                   f"{growth['receiver'] / 1024:.1f} MiB", flush=True)
-            print(f"  CPU seconds of the plain copy (both ends): {plain_cpu:.2f}", flush=True)
+            if not options.skip_plain:
+                print(f"  CPU seconds of the plain copy (both ends): {plain_cpu:.2f}", flush=True)
             for line in reports:
                 print(f"  {line}", flush=True)
         print(f"median of {options.rounds}: plain copy {statistics.median(plains):.0f} MiB/s, "
