@@ -8,13 +8,13 @@
 #include <functional>
 #include <memory>
 
-struct stat;
-
 #include "session/file_failure.h"
 #include "session/file_frames.h"
 #include "session/file_journal.h"
 #include "session/file_worker.h"
 #include "session/sha256.h"
+
+struct stat;
 
 namespace tollix {
 

@@ -362,6 +362,17 @@ private slots:
         QCOMPARE(ann.Outcome(declined), FileFailure::Declined);
         QTRY_VERIFY(!QFileInfo::exists(inbox + "/big (1).bin.part"));
 
+        // A receiver that quits before any data came leaves no .part behind, nor its record.
+        Peer carl(bobId, "127.0.0.5", limits, dir.filePath("carl/journal.json"));
+        const QString quitting = ann.files->Offer("127.0.0.5", {outbox + "/small.txt"});
+        QSignalSpy carlAccepted(carl.files.get(), &FileTransferEngine::progress);
+        QVERIFY(carl.files->Accept(carl.NextOfferId(), outbox));
+        QVERIFY(carlAccepted.wait());
+        carl.files.reset();
+        QCOMPARE(ann.Outcome(quitting), FileFailure::ShuttingDown);
+        QCOMPARE(QDir(outbox).entryList({"*.part"}, QDir::Files), QStringList());
+        QCOMPARE(Read(dir.filePath("carl/journal.json")), QByteArray("[]"));
+
         // Why no session can carry files: a program of version 1, nobody listening.
         limits.version = 1;
         Peer old(bobId, "127.0.0.3", limits, {});
