@@ -23,7 +23,8 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:strict_init_order=1 
                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run test test-sanitize bench bench-flood bench-flood-desktop fuzz install \
+.PHONY: all deps build run test test-sanitize bench bench-flood bench-flood-desktop bench-files \
+        fuzz install \
         package format clean
 
 all: build
@@ -67,6 +68,14 @@ bench-flood: build
 bench-flood-desktop: DEPS_GROUPS = test
 bench-flood-desktop: build
 	bench/flood_desktop.sh $(BUILD_DIR)
+
+# Times a 2 GiB file sent between two network namespaces against a plain TCP copy, with both
+# ends' memory, event-loop lateness and text delay (root); never part of `make test`.
+# BENCH_FILES_ARGS passes options (--size-mib, --rounds, --sparse, --receive-dir).
+BENCH_FILES_ARGS ?=
+bench-files: DEPS_GROUPS = bench-files
+bench-files: build
+	bench/file_speed.py --build $(BUILD_DIR) $(BENCH_FILES_ARGS)
 
 fuzz: DEPS_GROUPS = fuzz
 fuzz: deps

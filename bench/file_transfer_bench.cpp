@@ -2,8 +2,8 @@
 // the engine's rate (TLS 1.3, SHA-256 on both sides, the .part written and renamed) against a
 // plain TCP copy of the same file between the same addresses (read, send, receive, write),
 // the resident memory the transfer adds, and how long a text to the same peer takes while
-// the file goes. TOLLIX_BENCH_FILE_MIB sets the file's size (default 512). The figures
-// between two network namespaces through tollix-cli come with the programs.
+// the file goes. TOLLIX_BENCH_FILE_MIB sets the file's size (default 512). Between two
+// processes in two network namespaces: bench/file_speed.py (`make bench-files`).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>

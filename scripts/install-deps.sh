@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages that a make target needs, and only those that are missing,
 # so that a fresh Debian 12 machine builds, runs and tests Tollix with one command.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build test fuzz package try-install)
+# Usage: scripts/install-deps.sh GROUP...
+#        (groups: build test fuzz package try-install bench-files)
 set -eu
 
 packages_for() {
@@ -13,6 +14,7 @@ packages_for() {
         fuzz) echo "clang libclang-rt-14-dev" ;;
         package) echo "dpkg-dev file lintian" ;;
         try-install) echo "debootstrap" ;;
+        bench-files) echo "iproute2 python3" ;;
         *) echo "install-deps: unknown group '$1'" >&2; exit 2 ;;
     esac
 }

@@ -205,7 +205,7 @@ std::optional<FileData> DecodeFileData(const QByteArray& payload) {
         return std::nullopt;
     }
     return FileData{Hex(payload.left(16)), static_cast<int>(file), static_cast<qint64>(offset),
-                    payload.mid(kFileDataHeaderBytes)};
+                    payload};
 }
 
 }  // namespace tollix

@@ -87,7 +87,9 @@ struct FileData {
     QString offer;
     int file = 0;
     qint64 offset = 0;
-    QByteArray bytes;
+    QByteArray payload;  // the frame's whole payload, shared rather than copied
+    // The file's bytes: what follows the header.
+    QByteArrayView Bytes() const { return QByteArrayView(payload).sliced(kFileDataHeaderBytes); }
 };
 
 Frame Encode(const FileOfferMessage& offer);

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "session/file_worker.h"
 #include "session/sha256.h"
 
 namespace tollix {
@@ -62,11 +61,11 @@ bool WriteAt(int fd, const char* data, qint64 size, qint64 offset) {
     return true;
 }
 
-bool HashPrefix(int fd, qint64 size, Sha256& sha, const FileWorker& worker) {
+bool HashPrefix(int fd, qint64 size, Sha256& sha, const StopCheck& stop) {
     QByteArray block(static_cast<qsizetype>(std::min(size, kHashBlock)), Qt::Uninitialized);
     for (qint64 at = 0; at < size; at += block.size()) {
         const qint64 length = std::min(size - at, kHashBlock);
-        if (worker.Stopping() || !ReadAt(fd, block.data(), length, at)) {
+        if (stop() || !ReadAt(fd, block.data(), length, at)) {
             return false;
         }
         sha.Add(block.constData(), length);

@@ -4,10 +4,10 @@
 #include <QtGlobal>
 
 #include "session/file_failure.h"
+#include "session/file_worker.h"
 
 namespace tollix {
 
-class FileWorker;
 class Sha256;
 
 // Small blocking helpers for the file worker thread.
@@ -24,7 +24,7 @@ bool ReadAt(int fd, char* data, qint64 size, qint64 offset);
 // Writes all bytes at `offset`; false with errno set.
 bool WriteAt(int fd, const char* data, qint64 size, qint64 offset);
 // Adds the first `size` bytes of the file to `sha`. False when reading fails, the file is
-// shorter, or the worker is being stopped.
-bool HashPrefix(int fd, qint64 size, Sha256& sha, const FileWorker& worker);
+// shorter, or `stop` says so.
+bool HashPrefix(int fd, qint64 size, Sha256& sha, const StopCheck& stop);
 
 }  // namespace tollix

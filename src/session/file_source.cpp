@@ -32,13 +32,13 @@ FileError SourceFile::Open(const QString& path) {
     return {};
 }
 
-qint64 SourceFile::Begin(qint64 asked, const QByteArray& theirSha, const FileWorker& worker,
+qint64 SourceFile::Begin(qint64 asked, const QByteArray& theirSha, const StopCheck& stop,
                          FileError& error) {
     sha_.Reset();
     if (asked <= 0 || asked > size_) {
         return SenderStart(asked, theirSha, {}, size_);
     }
-    if (!HashPrefix(fd_, asked, sha_, worker)) {
+    if (!HashPrefix(fd_, asked, sha_, stop)) {
         error = {errno == 0 ? FileFailure::FileChanged : FileFailure::ReadError,
                  errno == 0 ? QString() : SystemText(errno)};
         return -2;

@@ -4,11 +4,10 @@
 #include <QString>
 
 #include "session/file_failure.h"
+#include "session/file_worker.h"
 #include "session/sha256.h"
 
 namespace tollix {
-
-class FileWorker;
 
 // The sending side of one file, used on the file worker thread only: it reads the file in
 // order and hashes every byte it reads, so that END carries the SHA-256 of the whole file.
@@ -25,9 +24,8 @@ public:
 
     // Where to start, for a receiver that holds `asked` bytes hashing to `theirSha`: the
     // file's own first bytes are hashed and compared (SenderStart). -1 when `asked` is past
-    // the end; -2 when reading failed (`error`) or the worker is stopping.
-    qint64 Begin(qint64 asked, const QByteArray& theirSha, const FileWorker& worker,
-                 FileError& error);
+    // the end; -2 when reading failed (`error`) or `stop` said so.
+    qint64 Begin(qint64 asked, const QByteArray& theirSha, const StopCheck& stop, FileError& error);
     // Reads the `length` bytes at `offset`, which follow the ones read before, and appends
     // them to `out`.
     FileError Read(qint64 offset, qsizetype length, QByteArray& out);

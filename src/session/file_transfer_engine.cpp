@@ -1,6 +1,7 @@
 #include "session/file_transfer_engine.h"
 
 #include <QFileInfo>
+#include <atomic>
 #include <deque>
 
 #include "session/file_names.h"
@@ -33,6 +34,14 @@ FileFailure FailureOf(OpenFailure failure) {
 
 }  // namespace
 
+// What the event loop and the worker share about one transfer. `ended` is set on the event
+// loop when the transfer ends, so that its jobs still waiting give up; `sinks` are the .parts
+// a receiving transfer holds, touched on the worker only (or once it has stopped).
+struct FileTransferEngine::Shared {
+    std::atomic<bool> ended = false;
+    QList<std::shared_ptr<SinkFile>> sinks;
+};
+
 struct FileTransferEngine::Outgoing {
     enum class Stage { Opening, Connecting, Offered, Sending };
     struct File {
@@ -61,6 +70,7 @@ struct FileTransferEngine::Outgoing {
     qint64 lastActivityMs = SessionClockMs();
     qint64 lastProgressMs = 0;
     FileError failure;
+    std::shared_ptr<Shared> shared = std::make_shared<Shared>();
 
     FileOfferMessage Message() const {
         FileOfferMessage offer{id, {}};
@@ -95,6 +105,7 @@ struct FileTransferEngine::Incoming {
     qint64 lastActivityMs = SessionClockMs();
     qint64 lastProgressMs = 0;
     FileError failure;
+    std::shared_ptr<Shared> shared = std::make_shared<Shared>();
 
     QList<OfferedFile> Offered() const {
         QList<OfferedFile> offered;
@@ -147,6 +158,10 @@ FileTransferEngine::~FileTransferEngine() {
         }
     }
     for (const std::shared_ptr<Incoming>& in : std::as_const(incoming_)) {
+        // The worker has stopped: what it held is released here.
+        for (const std::shared_ptr<SinkFile>& sink : std::as_const(in->shared->sinks)) {
+            store_->Keep(*sink);
+        }
         SendControl(in->address, Encode(FileKind::Cancel, {in->id, code}));
     }
 }
@@ -157,6 +172,10 @@ void FileTransferEngine::Work(std::function<void()> job) {
 
 void FileTransferEngine::Back(std::function<void()> then) {
     QMetaObject::invokeMethod(this, std::move(then), Qt::QueuedConnection);
+}
+
+StopCheck FileTransferEngine::StopFor(const std::shared_ptr<Shared>& shared) const {
+    return [this, shared] { return worker_.Stopping() || shared->ended; };
 }
 
 bool FileTransferEngine::SendControl(const QString& address, const Frame& frame) {
@@ -258,32 +277,32 @@ void FileTransferEngine::NextFile(Outgoing& out) {
         return;  // everything is sent: the verdicts follow
     }
     const Outgoing::File& file = out.files[out.current];
-    Work(
-        [this, id = out.id, generation = out.generation, source = file.source, asked = file.asked] {
-            FileError error;
-            const qint64 start = source->Begin(asked.start, asked.prefixSha256, worker_, error);
-            const QByteArray sha = start == source->Size() ? source->Digest() : QByteArray();
-            Back([this, id, generation, start, sha, error] {
-                const std::shared_ptr<Outgoing> sender = outgoing_.value(id);
-                if (!sender || sender->generation != generation) {
-                    return;
-                }
-                if (start < 0) {
-                    Stop(id, start == -1 ? FileError{FileFailure::Malformed, "a start past the end"}
-                                         : error);
-                    return;
-                }
-                sender->begun = true;
-                sender->nextRead = start;
-                sender->done += start;
-                if (start == sender->files[sender->current].offered.size) {
-                    sender->allRead = true;
-                    sender->files[sender->current].sha = sha;
-                }
-                ReadAhead(*sender);
-                Pump(*sender);
-            });
+    Work([this, id = out.id, generation = out.generation, source = file.source, asked = file.asked,
+          stop = StopFor(out.shared)] {
+        FileError error;
+        const qint64 start = source->Begin(asked.start, asked.prefixSha256, stop, error);
+        const QByteArray sha = start == source->Size() ? source->Digest() : QByteArray();
+        Back([this, id, generation, start, sha, error] {
+            const std::shared_ptr<Outgoing> sender = outgoing_.value(id);
+            if (!sender || sender->generation != generation) {
+                return;
+            }
+            if (start < 0) {
+                Stop(id, start == -1 ? FileError{FileFailure::Malformed, "a start past the end"}
+                                     : error);
+                return;
+            }
+            sender->begun = true;
+            sender->nextRead = start;
+            sender->done += start;
+            if (start == sender->files[sender->current].offered.size) {
+                sender->allRead = true;
+                sender->files[sender->current].sha = sha;
+            }
+            ReadAhead(*sender);
+            Pump(*sender);
         });
+    });
 }
 
 void FileTransferEngine::ReadAhead(Outgoing& out) {
@@ -425,16 +444,19 @@ bool FileTransferEngine::Accept(const QString& id, const QString& folder) {
         return false;
     }
     in->stage = Incoming::Stage::Preparing;
-    Work([this, id, folder, code = in->code, files = in->Offered(), store = store_] {
-        PartStore::Prepared prepared = store->Prepare(folder, code, files, worker_);
-        Back([this, id, prepared, store] {
+    // A transfer that ends before its turn on the worker makes no .part at all; one that ends
+    // meanwhile has what it made released by End's job, which follows this one.
+    Work([this, id, folder, code = in->code, files = in->Offered(), store = store_,
+          shared = in->shared, stop = StopFor(in->shared)] {
+        if (shared->ended) {
+            return;
+        }
+        PartStore::Prepared prepared = store->Prepare(folder, code, files, stop);
+        shared->sinks = prepared.sinks;
+        Back([this, id, prepared] {
             const std::shared_ptr<Incoming> receiver = incoming_.value(id);
             if (receiver && receiver->stage == Incoming::Stage::Preparing) {
                 Prepared(*receiver, prepared);
-                return;
-            }
-            for (const std::shared_ptr<SinkFile>& sink : prepared.sinks) {
-                Work([store, sink] { store->Keep(*sink); });
             }
         });
     });
@@ -447,6 +469,8 @@ bool FileTransferEngine::Decline(const QString& id) {
         return false;
     }
     Stop(id, {FileFailure::Declined, {}}, FileKind::Decline);
+    // The user does not want these files: what a broken transfer of them left goes too.
+    Work([store = store_, code = in->code, files = in->Offered()] { store->Forget(code, files); });
     return true;
 }
 
@@ -488,7 +512,7 @@ void FileTransferEngine::OnData(Incoming& in, FileData data) {
         return;
     }
     in.lastActivityMs = SessionClockMs();
-    const qint64 length = data.bytes.size();
+    const qint64 length = data.Bytes().size();
     switch (JudgeData(file.held, file.first, data.offset, length, file.offered.size)) {
         case DataVerdict::OutOfOrder:
             Stop(in.id, {FileFailure::Malformed, "DATA out of order"});
@@ -514,9 +538,9 @@ void FileTransferEngine::OnData(Incoming& in, FileData data) {
     file.first = false;
     file.held += length;
     in.unwritten += length;
-    Work([this, id = in.id, store = store_, sink = file.sink, bytes = std::move(data.bytes)] {
-        const FileError error = store->Write(*sink, bytes);
-        Back([this, id, length = bytes.size(), error] {
+    Work([this, id = in.id, store = store_, sink = file.sink, data = std::move(data), length] {
+        const FileError error = store->Write(*sink, data.Bytes());
+        Back([this, id, length, error] {
             if (const std::shared_ptr<Incoming> receiver = incoming_.value(id)) {
                 Written(*receiver, length, error);
             }
@@ -772,23 +796,30 @@ void FileTransferEngine::Stop(const QString& id, const FileError& error, FileKin
 }
 
 void FileTransferEngine::End(const QString& id, const FileError& error) {
+    const QString text = error ? error.Text(sessions_->Port()) : QString();
     if (const std::shared_ptr<Outgoing> out = outgoing_.take(id)) {
-        emit finished(id, error.failure, error ? error.Text(sessions_->Port()) : QString());
+        out->shared->ended = true;
+        emit finished(id, error.failure, text);
         return;
     }
     const std::shared_ptr<Incoming> in = incoming_.take(id);
     if (!in) {
         return;
     }
-    for (const Incoming::File& file : std::as_const(in->files)) {
-        if (file.sink && !file.resolved) {
-            Work([store = store_, sink = file.sink] { store->Keep(*sink); });
-        }
-    }
+    in->shared->ended = true;
     if (in->paused) {
         UpdatePause(in->address);
     }
-    emit finished(id, error.failure, error ? error.Text(sessions_->Port()) : QString());
+    // After the jobs queued before it (writes, a prepare under way, a file's end): when
+    // `finished` comes, the folder holds what stays. Files already released are left as
+    // they are.
+    Work([this, id, failure = error.failure, text, store = store_, shared = in->shared] {
+        for (const std::shared_ptr<SinkFile>& sink : std::as_const(shared->sinks)) {
+            store->Keep(*sink);
+        }
+        shared->sinks.clear();
+        Back([this, id, failure, text] { emit finished(id, failure, text); });
+    });
 }
 
 }  // namespace tollix

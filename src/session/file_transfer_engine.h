@@ -72,7 +72,8 @@ public:
     // Offers the files (paths) to the address; the offer's ID. More than kMaxFilesPerOffer
     // files, or none, give `finished` with a failure at once.
     QString Offer(const QString& address, const QStringList& paths);
-    // False for an ID that is not an offer waiting for an answer.
+    // False for an ID that is not an offer waiting for an answer. Declining also removes the
+    // .parts that a broken transfer of the same files from the same sender left.
     bool Accept(const QString& id, const QString& folder);
     bool Decline(const QString& id);
     // False for an ID that is not a transfer under way.
@@ -93,11 +94,14 @@ signals:
 private:
     struct Outgoing;
     struct Incoming;
+    struct Shared;
 
     // Runs `job` on the worker; `then` runs on the event loop afterwards, while the engine
     // lives.
     void Work(std::function<void()> job);
     void Back(std::function<void()> then);
+    // For the long jobs of a transfer: give up once it has ended or the worker stops.
+    StopCheck StopFor(const std::shared_ptr<Shared>& shared) const;
 
     void OnEstablished(const QString& address);
     void OnOpenFailed(const QString& address, OpenFailure failure);
@@ -129,7 +133,8 @@ private:
     void Progress(const QString& id, qint64& lastMs, qint64 done, qint64 total, bool force);
     // Sends CANCEL (or DECLINE) with the failure's code word, then ends the transfer.
     void Stop(const QString& id, const FileError& error, FileKind frame = FileKind::Cancel);
-    // Ends the transfer: `finished`, and its .parts kept for a resume.
+    // Ends the transfer: its .parts are kept for a resume (an empty one is removed), then
+    // `finished` follows, once the worker has done so.
     void End(const QString& id, const FileError& error);
     bool SendControl(const QString& address, const Frame& frame);
 

@@ -9,6 +9,10 @@
 
 namespace tollix {
 
+// Asked between the blocks of a long job (hashing gigabytes): true when it should give up,
+// because the worker is stopping or the transfer it works for has ended.
+using StopCheck = std::function<bool()>;
+
 // One thread that runs file jobs (reading, hashing, writing) in the order they were posted,
 // so that the event loop never waits for a disk. The poster bounds what it posts (a few
 // chunks ahead for each transfer), so the queue stays short.
@@ -24,7 +28,7 @@ public:
     // Drops the jobs not yet started, asks the running one to end early (Stopping) and
     // waits for it.
     void Stop();
-    // For long jobs (hashing gigabytes): true once the worker is being stopped.
+    // True once the worker is being stopped.
     bool Stopping() const { return stopping_; }
 
 private:

@@ -2,7 +2,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <array>
 #include <cstdint>
+#include <deque>
+
+class QIODevice;
 
 namespace tollix {
 
@@ -30,13 +34,17 @@ struct Frame {
     QByteArray payload;
 };
 
+// The kind and the length that go before a payload.
+std::array<char, kFrameHeaderSize> FrameHeader(std::uint8_t kind, qsizetype payloadSize);
 QByteArray EncodeFrame(std::uint8_t kind, QByteArrayView payload);
 inline QByteArray EncodeFrame(FrameKind kind, QByteArrayView payload) {
     return EncodeFrame(static_cast<std::uint8_t>(kind), payload);
 }
 
-// Cuts whole frames out of the bytes of a stream as they arrive. A payload longer than the
-// limit is refused as soon as its header is in, before its bytes are kept; after an error
+// Cuts whole frames out of the bytes of a stream as they arrive. Each byte is copied once,
+// from the stream into the payload of its frame, which is made at its full length as soon as
+// its header is in (a file's data then reaches the disk without another copy). A payload
+// longer than the limit is refused at its header, before any of it is kept; after an error
 // the reader stays in it.
 class FrameReader {
 public:
@@ -44,16 +52,24 @@ public:
 
     explicit FrameReader(qsizetype maxPayload = kMaxFramePayload) : maxPayload_(maxPayload) {}
 
-    void Append(QByteArrayView bytes) { buffer_.append(bytes); }
-    // Ready: `frame` holds the next frame, taken out of the buffer.
+    void Append(QByteArrayView bytes);
+    // Reads all that the device holds.
+    void ReadFrom(QIODevice& device);
+    // Ready: `frame` holds the next whole frame. The frames before an error come first.
     Status Next(Frame& frame);
-    // Bytes received that belong to no whole frame yet.
-    qsizetype Buffered() const { return buffer_.size() - start_; }
 
 private:
+    // Fills the header or payload under way from `read(to, most)`, which copies at most
+    // `most` bytes to `to` and returns how many, until it has no more.
+    template <typename Read>
+    void Fill(Read read);
+
     qsizetype maxPayload_;
-    QByteArray buffer_;
-    qsizetype start_ = 0;  // where the next frame begins in buffer_
+    std::array<char, kFrameHeaderSize> header_{};
+    qsizetype headerHave_ = 0;
+    Frame current_;         // its payload has its full length once its header is in
+    qsizetype filled_ = 0;  // bytes of current_.payload received
+    std::deque<Frame> ready_;
     Status error_ = Status::NeedMore;
 };
 

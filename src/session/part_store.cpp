@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -47,7 +48,7 @@ SinkFile::~SinkFile() {
 }
 
 PartStore::Prepared PartStore::Prepare(const QString& folder, const QString& code,
-                                       const QList<OfferedFile>& files, const FileWorker& worker) {
+                                       const QList<OfferedFile>& files, const StopCheck& stop) {
     Prepared prepared;
     SinkFile base;
     base.folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
@@ -78,7 +79,7 @@ PartStore::Prepared PartStore::Prepare(const QString& folder, const QString& cod
         }
         FileStart start{sink->position, {}};
         if (!prepared.error && start.start > 0) {
-            if (!HashPrefix(sink->fd, start.start, sink->sha, worker)) {
+            if (!HashPrefix(sink->fd, start.start, sink->sha, stop)) {
                 prepared.error = {FileFailure::WriteError, sink->part + ": " + SystemText(errno)};
             }
             start.prefixSha256 = sink->sha.Digest();
@@ -164,7 +165,7 @@ FileError PartStore::Create(SinkFile& sink) {
     return {FileFailure::WriteError, sink.name + ": no free name"};
 }
 
-FileError PartStore::Write(SinkFile& sink, const QByteArray& bytes) {
+FileError PartStore::Write(SinkFile& sink, QByteArrayView bytes) {
     if (sink.failed) {
         return {};
     }
@@ -250,8 +251,23 @@ void PartStore::Release(SinkFile& sink, bool remove) {
 
 void PartStore::Clean() {
     const qint64 oldest = QDateTime::currentSecsSinceEpoch() - maxAgeSeconds_;
-    journal_.Change([this, oldest](QList<PartRecord>& records) {
-        return records.removeIf([this, oldest](const PartRecord& record) {
+    Drop([oldest](const PartRecord&, const struct stat& status) {
+        return status.st_mtime < oldest;
+    });
+}
+
+void PartStore::Forget(const QString& code, const QList<OfferedFile>& files) {
+    Drop([&code, &files](const PartRecord& record, const struct stat&) {
+        return record.code == code &&
+               std::any_of(files.begin(), files.end(), [&record](const OfferedFile& file) {
+                   return file.name == record.name && file.size == record.size;
+               });
+    });
+}
+
+void PartStore::Drop(const std::function<bool(const PartRecord&, const struct stat&)>& drop) {
+    journal_.Change([this, &drop](QList<PartRecord>& records) {
+        return records.removeIf([this, &drop](const PartRecord& record) {
             const QString path = PathOf(record.folder, record.part);
             if (inUse_.contains(path)) {
                 return false;
@@ -263,7 +279,7 @@ void PartStore::Clean() {
             if (!S_ISREG(status.st_mode)) {
                 return true;  // not ours any more: forgotten, not touched
             }
-            if (status.st_mtime >= oldest) {
+            if (!drop(record, status)) {
                 return false;
             }
             ::unlink(Native(path).constData());

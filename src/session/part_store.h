@@ -1,19 +1,22 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "session/file_failure.h"
 #include "session/file_frames.h"
 #include "session/file_journal.h"
+#include "session/file_worker.h"
 #include "session/sha256.h"
 
-namespace tollix {
+struct stat;
 
-class FileWorker;
+namespace tollix {
 
 // One file being received: NAME.part in the chosen folder, written in order and hashed as
 // it is written. Used on the file worker thread only.
@@ -50,10 +53,11 @@ public:
         FileError error;
     };
     // Opens the .part of each file: the one an earlier transfer of the same file from the
-    // same sender (`code`) left in this folder, or a new one under a free name.
+    // same sender (`code`) left in this folder, or a new one under a free name. Hashing what
+    // a .part holds gives up when `stop` says so.
     Prepared Prepare(const QString& folder, const QString& code, const QList<OfferedFile>& files,
-                     const FileWorker& worker);
-    FileError Write(SinkFile& sink, const QByteArray& bytes);
+                     const StopCheck& stop);
+    FileError Write(SinkFile& sink, QByteArrayView bytes);
     // The sender starts the file over: the .part is emptied.
     FileError StartOver(SinkFile& sink);
     // The whole file is in: when its hash is `sha`, it is synced and renamed to its name
@@ -66,8 +70,15 @@ public:
     // Removes the .parts the journal knows that are older than the age limit and not in
     // use, and forgets records whose .part is gone.
     void Clean();
+    // Removes the .parts that an offer of these files from this sender would go on from
+    // (its user declined them), wherever they were received.
+    void Forget(const QString& code, const QList<OfferedFile>& files);
 
 private:
+    // Removes the .parts of the records `drop` picks (given the record and its .part's
+    // status), and forgets those records and the ones whose .part is gone. A .part in use is
+    // kept; a path that is no regular file any more is forgotten, never touched.
+    void Drop(const std::function<bool(const PartRecord&, const struct stat&)>& drop);
     void Release(SinkFile& sink, bool remove);
     std::shared_ptr<SinkFile> Resume(const QList<PartRecord>& records, const QString& code,
                                      const OfferedFile& file, const SinkFile& base);

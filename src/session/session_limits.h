@@ -7,6 +7,9 @@
 
 namespace tollix {
 
+// Bytes a session's socket decrypts ahead of its reader.
+inline constexpr qint64 kReadAheadBytes = 256 * 1024;
+
 // The port and the bounds of the session layer. The defaults are the protocol's; tests
 // shorten the times.
 struct SessionLimits {

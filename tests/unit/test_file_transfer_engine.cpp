@@ -282,12 +282,17 @@ private slots:
         QCOMPARE(carried, big.size());
         QCOMPARE(Read(inbox + "/resume (1).bin"), changed);
 
-        // Cancelled by the sender while the receiver prepares: both stop.
-        const QString cancelled = ann.files->Offer(kBob, {outbox + "/small.txt"});
-        QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
-        QVERIFY(ann.files->Cancel(cancelled));
-        QCOMPARE(ann.Outcome(cancelled), FileFailure::Cancelled);
-        QCOMPARE(bob.Outcome(cancelled), FileFailure::Cancelled);
+        // Cancelled by the sender while the receiver prepares: both stop, and once the
+        // receiver says so, the .part it made (or was about to make) is gone. Again and again,
+        // since the worker may not have begun preparing when the cancel comes.
+        for (int round = 0; round < 10; ++round) {
+            const QString cancelled = ann.files->Offer(kBob, {outbox + "/small.txt"});
+            QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
+            QVERIFY(ann.files->Cancel(cancelled));
+            QCOMPARE(ann.Outcome(cancelled), FileFailure::Cancelled);
+            QCOMPARE(bob.Outcome(cancelled), FileFailure::Cancelled);
+            QCOMPARE(QDir(inbox).entryList({"*.part"}, QDir::Files), QStringList());
+        }
 
         // A full disk (a small file system of its own, for root): the transfer fails and
         // what was written stays for a resume.
@@ -344,10 +349,29 @@ private slots:
         // One accepted and never sent: stalled.
         QVERIFY(bob.files->Accept(waiting.last(), inbox));
         QCOMPARE(bob.Outcome(waiting.last()), FileFailure::Stalled);
-        const QString declined = ann.files->Offer(kBob, {outbox + "/small.txt"});
+        // Broken, then offered again and declined: its .part goes with it.
+        broke = false;
+        carried = 0;
+        const QString unwanted = ann.files->Offer(kBob, {outbox + "/big.bin"});
+        QVERIFY(bob.files->Accept(bob.NextOfferId(), inbox));
+        QCOMPARE(bob.Outcome(unwanted), FileFailure::ConnectionLost);
+        QVERIFY(QFileInfo::exists(inbox + "/big (1).bin.part"));
+        const QString declined = ann.files->Offer(kBob, {outbox + "/big.bin"});
         QCOMPARE(bob.NextOfferId(), declined);
         QVERIFY(bob.files->Decline(declined));
         QCOMPARE(ann.Outcome(declined), FileFailure::Declined);
+        QTRY_VERIFY(!QFileInfo::exists(inbox + "/big (1).bin.part"));
+
+        // A receiver that quits before any data came leaves no .part behind, nor its record.
+        Peer carl(bobId, "127.0.0.5", limits, dir.filePath("carl/journal.json"));
+        const QString quitting = ann.files->Offer("127.0.0.5", {outbox + "/small.txt"});
+        QSignalSpy carlAccepted(carl.files.get(), &FileTransferEngine::progress);
+        QVERIFY(carl.files->Accept(carl.NextOfferId(), outbox));
+        QVERIFY(carlAccepted.wait());
+        carl.files.reset();
+        QCOMPARE(ann.Outcome(quitting), FileFailure::ShuttingDown);
+        QCOMPARE(QDir(outbox).entryList({"*.part"}, QDir::Files), QStringList());
+        QCOMPARE(Read(dir.filePath("carl/journal.json")), QByteArray("[]"));
 
         // Why no session can carry files: a program of version 1, nobody listening.
         limits.version = 1;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -117,13 +118,20 @@ private slots:
         QFETCH(int, limit);
         QFETCH(Frames, frames);
         QFETCH(int, status);
-        // Whole, and a byte at a time as a slow stream would bring it.
-        for (const qsizetype step : {bytes.size(), qsizetype{1}}) {
+        // Whole, a byte at a time as a slow stream would bring it, and read from a device
+        // (step 0).
+        for (const qsizetype step : {bytes.size(), qsizetype{1}, qsizetype{0}}) {
             FrameReader reader(limit);
             Frames got;
             FrameReader::Status last = FrameReader::Status::NeedMore;
-            for (qsizetype at = 0; at < bytes.size(); at += step) {
-                reader.Append(bytes.mid(at, step));
+            QBuffer device(&bytes);
+            QVERIFY(device.open(QIODevice::ReadOnly));
+            for (qsizetype at = 0; at < bytes.size(); at += step == 0 ? bytes.size() : step) {
+                if (step == 0) {
+                    reader.ReadFrom(device);
+                } else {
+                    reader.Append(bytes.mid(at, step));
+                }
                 Frame frame;
                 while ((last = reader.Next(frame)) == FrameReader::Status::Ready) {
                     got.append({frame.kind, frame.payload});
@@ -242,6 +250,9 @@ private slots:
         QCOMPARE(DecodeAck(Encode(AckMessage{text.id}).payload), AckMessage{text.id});
         const CloseMessage close{5, "replaced"};
         QCOMPARE(DecodeClose(Encode(close).payload), close);
+        const std::optional<FileData> data = DecodeFileData(FileDataHeader(text.id, 3, 7) + "xyz");
+        QCOMPARE(data->Bytes(), "xyz");
+        QCOMPARE(data->offset, 7);
         // A name longer than a HELLO may carry is cut at a character, not made malformed.
         HelloMessage longName = kAnn;
         longName.firstName = QString(kMaxNameBytes, QChar(0xe9));
