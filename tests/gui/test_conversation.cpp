@@ -258,7 +258,7 @@ private slots:
         CMsgFrame& frame = Open();
         auto* button = qobject_cast<QToolButton*>(frame.findChild<QToolBar*>()->widgetForAction(
             frame.findChild<QAction*>("messageHistory")));
-        QVERIFY(button != nullptr && !button->isEnabled());
+        QVERIFY(button != nullptr && button->isEnabled());
         QTest::mouseMove(button);
         QTRY_COMPARE(frame.MessagePaneText(), "Message history");
         QTest::mouseMove(&Input());
@@ -268,6 +268,8 @@ private slots:
         const QPalette& bar = frame.statusBar()->palette();
         QVERIFY(frame.statusBar()->autoFillBackground());
         QCOMPARE(bar.color(QPalette::Window), bar.color(QPalette::ToolTipBase));
+        button->click();  // "Message history" opens the search
+        QVERIFY(frame.Search()->isVisible());
     }
 
     void keysMoveBetweenPanesAndUndo() {
@@ -309,7 +311,10 @@ private slots:
         QCOMPARE(history.toPlainText(), expected);
 
         // Mark, then line, in explicit colours; the line breaks inside a text keep its colour.
-        const QColor blue(0, 0, 255), darkBlue(0, 0, 153), green(0, 153, 0);
+        // (The sent green is the shade that is readable on the history's grey.)
+        const QColor blue(0, 0, 255), darkBlue(0, 0, 153);
+        const QColor green = Colours(history).at(int(QString(" Bob Brown: hi").size()) + 1);
+        QVERIFY(green.green() > 100 && green.red() == 0 && green.blue() == 0);
         QList<QColor> wanted;
         const auto entry = [&wanted](const QString& line, const QColor& mark, const QColor& text) {
             wanted << mark << QList<QColor>(line.size(), text);
@@ -319,6 +324,16 @@ private slots:
         entry(" Rob Brown: back", blue, darkBlue);
         entry(" : nameless", green, green);
         QCOMPARE(Colours(history), wanted);
+
+        // Beside the text, not in it: the time each came at the right edge of its first
+        // line, and its next lines (the sent one's second and third) indented past the mark.
+        const QTextBlock second = history.findBlockByNumber(1);
+        QCOMPARE(second.blockFormat().stringProperty(CDialogView::kTimeProperty),
+                 QTime::currentTime().toString("HH:mm"));
+        QVERIFY(second.blockFormat().leftMargin() > 0);
+        QCOMPARE(second.blockFormat().textIndent(), -second.blockFormat().leftMargin());
+        QCOMPARE(second.next().blockFormat().leftMargin(), second.blockFormat().leftMargin());
+        QVERIFY(!second.next().blockFormat().hasProperty(CDialogView::kTimeProperty));
 
         // The newest entry stays in view.
         for (int i = 0; i < 40; ++i) {
@@ -537,13 +552,15 @@ private slots:
 
         CDialogView& history = *frame.HistoryView();
         const auto current = [&history] {
-            // The current hit is drawn in the highlight's colours and is in view.
+            // The current hit is drawn in the highlight's colours and is in view: the
+            // word found, not the rest of its entry.
             for (const QTextEdit::ExtraSelection& mark : history.extraSelections()) {
                 if (mark.format.background() == history.palette().highlight()) {
                     const QRect place = history.cursorRect(mark.cursor);
-                    return history.viewport()->rect().intersects(place)
-                               ? mark.cursor.selectedText().section(' ', -2, -2)
-                               : QString("out of view");
+                    return !history.viewport()->rect().intersects(place) ? QString("out of view")
+                           : mark.cursor.selectedText() != "tomorrow"
+                               ? mark.cursor.selectedText()
+                               : mark.cursor.block().text().section(' ', -2, -2);
                 }
             }
             return QString();
@@ -553,7 +570,7 @@ private slots:
         QCOMPARE(bar.Result(), "1 of 3");
         QCOMPARE(current(), "440");
         QCOMPARE(history.extraSelections().size(), 2);  // the oldest is not loaded yet
-        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        bar.NextAction()->trigger();                    // the button does what Enter does
         QCOMPARE(bar.Result(), "2 of 3");
         QCOMPARE(current(), "260");
         QTest::keyClick(bar.Field(), Qt::Key_Return);
@@ -562,6 +579,9 @@ private slots:
         QCOMPARE(FirstTextShown(*history.document()), 3);  // loaded from the hit on
         QTest::keyClick(bar.Field(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(current(), "260");
+        bar.PreviousAction()->trigger();
+        QCOMPARE(current(), "440");
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
         QTest::keyClick(bar.Field(), Qt::Key_Return);
         QTest::keyClick(bar.Field(), Qt::Key_Return);  // past the oldest: the newest again
         QCOMPARE(current(), "440");
@@ -573,17 +593,27 @@ private slots:
         bar.Field()->setText("today");
         QTest::keyClick(bar.Field(), Qt::Key_Return);
         QCOMPARE(bar.Result(), "1 of 447");
-        QTest::keyClick(bar.Field(), Qt::Key_Escape);
+        bar.CloseAction()->trigger();
         QVERIFY(!bar.isVisible());
         QVERIFY(history.extraSelections().isEmpty());
         QTRY_VERIFY(Input().hasFocus());
+        frame.ShowSearch();
+        QTest::keyClick(bar.Field(), Qt::Key_Escape);
+        QVERIFY(!bar.isVisible());
     }
 
-    // On a dark theme the history keeps blue for received and green for sent text, and
-    // both, like the hint, stand out from what they are drawn on by at least 4.5:1.
-    void readableOnADarkTheme() {
+    // On a light and on a dark theme the history keeps blue for received and green for
+    // sent text, and both, like the hint, stand out from what they are drawn on by at least
+    // 4.5:1 (the green of old is 3.3:1 on the light grey).
+    void readableOnBothThemes_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void readableOnBothThemes() {
+        QFETCH(bool, dark);
         const QPalette before = QApplication::palette();
-        QApplication::setPalette(DarkPalette());
+        QApplication::setPalette(dark ? DarkPalette() : before);
         CMsgFrame& frame = Open();
         frame.AppendMessage("in", false);
         frame.AppendMessage("out", true);
@@ -597,7 +627,7 @@ private slots:
         const QColor hintBackground = bar.palette().color(bar.backgroundRole());
         QApplication::setPalette(before);
 
-        QVERIFY(history.lightness() < 128);
+        QCOMPARE(history.lightness() < 128, dark);
         const int received = int(QString(" Bob Brown: in").size()) + 1;
         for (int i = 0; i < colours.size(); ++i) {
             const QColor& colour = colours[i];

@@ -1,5 +1,7 @@
 #include "ui/common/plain_text.h"
 
+#include <QTextDocument>
+
 namespace tollix {
 
 QString LiteralWindowTitle(const QString& title) {
@@ -7,6 +9,10 @@ QString LiteralWindowTitle(const QString& title) {
     QString literal = title;
     literal.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     return literal;
+}
+
+QString PlainToolTip(const QString& text) {
+    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
 }
 
 }  // namespace tollix
