@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QScrollBar>
@@ -105,6 +106,20 @@ QModelIndex TreeItem(CMainFrame& frame, const std::string& address) {
     ContactList& contacts = frame.Unread().Contacts();
     return frame.View().Filter().mapFromSource(
         frame.Unread().mapFromSource(contacts.IndexOf(*contacts.FindContact(address))));
+}
+
+// The tree as text: "group[a,b]group2[c]", with "..." for more than three contacts.
+QString Tree(const QAbstractItemModel& tree) {
+    QString text;
+    for (int g = 0; g < tree.rowCount(); ++g) {
+        const QModelIndex group = tree.index(g, 0);
+        QStringList names;
+        for (int c = 0; c < std::min(tree.rowCount(group), 4); ++c) {
+            names << (c < 3 ? tree.index(c, 0, group).data().toString() : "...");
+        }
+        text += group.data().toString() + "[" + names.join(',') + "]";
+    }
+    return text;
 }
 
 // The colour the tree draws an item's name in: of its row's pixels right of the picture,
@@ -353,6 +368,17 @@ private slots:
         QCOMPARE(CTollixView::ContactInfoText(model.index(1, 0, ops), bob),
                  "Contact: bob\nIP: 10.0.0.9\nClient: Tollix v.1.2.0");
         QCOMPARE(CTollixView::ContactInfoText(ops, nullptr), "Contact: Ops");
+
+        // Ctrl+F narrows the tree from the field above it; Escape empties it again.
+        QVERIFY(QTest::qWaitForWindowActive(&copy.Frame()));
+        QLineEdit& field = copy.Frame().FilterField();
+        QTest::keyClick(&view, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(field.hasFocus());
+        QTest::keyClicks(&field, "ZE");
+        QCOMPARE(Tree(model), "Ops[Zed]");
+        QTest::keyClick(&field, Qt::Key_Escape);
+        QVERIFY(field.text().isEmpty() && view.hasFocus());
+        QCOMPARE(model.rowCount(), 3);
         const QStringList menu = [&] {
             QStringList texts;
             for (const QAction* action : view.ContactMenu()->actions()) {
@@ -363,10 +389,63 @@ private slots:
         QCOMPARE(menu,
                  QStringList({"Send message", "Send file", "-", "View history", "Contact info"}));
         // "View history" opens the conversation with its search field.
-        view.setCurrentIndex(model.index(1, 0, ops));
+        view.setCurrentIndex(model.index(1, 0, model.index(1, 0)));  // bob, after the filter
         view.ContactMenu()->actions().at(3)->trigger();
         const auto* window = qobject_cast<CMsgFrame*>(bob->conversation.data());
         QVERIFY(window != nullptr && window->Search()->isVisible());
+    }
+
+    // The filter narrows a tree of 20,000 contacts in 41 groups to the contacts and groups
+    // whose names hold what is typed, any letter case, with every group shown open; cleared,
+    // it shows them all again, groups in the order of their names, as the user left them.
+    void filterNarrowsTheTree_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("part of names") << "BOB"
+                                       << "G7[Bob Brown]Ops[Rob Bobson]";
+        QTest::newRow("a group's name shows all of it") << "ops"
+                                                        << "Ops[Ann,Rob Bobson,Zoe]";
+        QTest::newRow("one of many") << " P19995 "
+                                     << "G35[P19995]";
+        QTest::newRow("nothing") << "xyz"
+                                 << "";
+    }
+    void filterNarrowsTheTree() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        ContactList list;
+        const auto add = [&list](int n, const std::string& first, const std::string& last,
+                                 const std::string& group) {
+            NetMessage online;
+            online.msgType = MSGTYPE_ONLINE;
+            online.from = "10.1." + std::to_string(n / 250) + "." + std::to_string(n % 250 + 1);
+            online.body = "|FIRSTNAME=" + first + "|SECONDNAME=" + last + "|GROUP=" + group + "|";
+            list.OnIncomingMessage(online);
+        };
+        for (int n = 0; n < 19996; ++n) {
+            add(n, "P" + std::to_string(n), "", "G" + std::to_string(n % 40));
+        }
+        add(19996, "Bob", "Brown", "G7");
+        add(19997, "Rob", "Bobson", "Ops");
+        add(19998, "Ann", "", "OPS");
+        add(19999, "Zoe", "", "Ops");
+        UnreadContactsModel unread(list);
+        CTollixView view(unread);
+        QAbstractItemModel& tree = *view.model();
+        const QModelIndex ops = tree.index(40, 0);
+        view.expand(ops);
+        view.collapse(ops);  // the user closes it
+
+        view.SetFilter(typed);
+        QCOMPARE(Tree(tree), shown);
+        for (int row = 0; row < tree.rowCount(); ++row) {
+            QVERIFY(view.isExpanded(tree.index(row, 0)));
+        }
+        view.SetFilter("");
+        QCOMPARE(tree.rowCount(), 41);
+        QCOMPARE(tree.index(2, 0).data().toString(), "G10");
+        QCOMPARE(tree.index(40, 0).data().toString(), "Ops");
+        QVERIFY(view.isExpanded(tree.index(1, 0)) && !view.isExpanded(tree.index(40, 0)));
     }
 
     void oneWindowPerContactClosedWhenTheContactLeaves() {
