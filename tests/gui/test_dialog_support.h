@@ -1,12 +1,15 @@
 #pragma once
 
 // Shared by the dialog tests and the screenshot program: answering message boxes while a
-// modal loop runs, and finding controls whose text or picture does not fit.
+// modal loop runs, finding controls whose text or picture does not fit, and framed controls
+// whose border a picture of the window does not show.
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +17,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTimer>
+#include <cmath>
 #include <vector>
 
 namespace tollix::testing {
@@ -155,6 +159,71 @@ inline QStringList FindClippedControls(const QWidget* root) {
         }
     }
     return clipped;
+}
+
+// Every framed control of `window` (list boxes, multi-line fields) that shows no border on
+// one of its sides in `picture`, what the screen shows of the window, as readable lines. A
+// side has its border where, all along it but at the corners, one of the two device pixels
+// at its edge differs both from the control's inside and from the window's background.
+inline QStringList FindMissingFrames(const QWidget* window, const QImage& picture) {
+    QStringList missing;
+    const qreal ratio = picture.devicePixelRatio();
+    const auto differs = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                   std::abs(a.blue() - b.blue()) >
+               24;
+    };
+    for (const QAbstractScrollArea* area : window->findChildren<QAbstractScrollArea*>()) {
+        if (!area->isVisibleTo(window) || area->frameShape() == QFrame::NoFrame) {
+            continue;
+        }
+        const QColor background = area->parentWidget()->palette().color(QPalette::Window);
+        const QRectF r(QPointF(area->mapTo(window, QPoint())) * ratio,
+                       QSizeF(area->size()) * ratio);
+        // For each side: the device row or column at its edge and which way is inside.
+        struct Side {
+            const char* name;
+            bool vertical;
+            int edge;
+            int inward;
+        };
+        const Side sides[] = {{"top", false, static_cast<int>(std::floor(r.top())), 1},
+                              {"bottom", false, static_cast<int>(std::ceil(r.bottom())) - 1, -1},
+                              {"left", true, static_cast<int>(std::floor(r.left())), 1},
+                              {"right", true, static_cast<int>(std::ceil(r.right())) - 1, -1}};
+        const int depth = static_cast<int>(std::ceil(2 * ratio)) + 2;
+        for (const Side& side : sides) {
+            const qreal from = (side.vertical ? r.top() : r.left()) + 4 * ratio;
+            const qreal to = (side.vertical ? r.bottom() : r.right()) - 4 * ratio;
+            int along = 0;
+            int bordered = 0;
+            for (int t = static_cast<int>(from); t < static_cast<int>(to); ++t, ++along) {
+                const auto pixel = [&](int across) {
+                    const QPoint at = side.vertical ? QPoint(across, t) : QPoint(t, across);
+                    return picture.valid(at) ? picture.pixelColor(at) : QColor();
+                };
+                const QColor inside = pixel(side.edge + depth * side.inward);
+                for (int d = 0; d <= 1; ++d) {
+                    const QColor line = pixel(side.edge + d * side.inward);
+                    if (differs(line, inside) && differs(line, background)) {
+                        ++bordered;
+                        break;
+                    }
+                }
+            }
+            if (bordered < along * 9 / 10) {
+                const QPoint at = area->mapTo(window, QPoint());
+                missing << QStringLiteral("%1 at %2,%3: no border on the %4 side (%5 of %6 pixels)")
+                               .arg(QString::fromLatin1(area->metaObject()->className()))
+                               .arg(at.x())
+                               .arg(at.y())
+                               .arg(QString::fromLatin1(side.name))
+                               .arg(bordered)
+                               .arg(along);
+            }
+        }
+    }
+    return missing;
 }
 
 }  // namespace tollix::testing
