@@ -638,6 +638,7 @@ private slots:
                 QVERIFY(colour.green() > colour.red() && colour.green() > colour.blue());
             }
         }
+        QCOMPARE(hintBackground.lightness() < 128, dark);  // no bright bar on a dark theme
         QVERIFY2(Contrast(hint, hintBackground) >= 4.5,
                  qPrintable(hint.name() + " on " + hintBackground.name()));
     }
@@ -654,32 +655,39 @@ private slots:
             QApplication::setStyle("Fusion");
             QApplication::setPalette(DarkPalette());
         }
-        CMsgFrame& frame = Open();
-        frame.resize(420, 330);
         const bool history = qEnvironmentVariable("TOLLIX_SCREENSHOT_HISTORY") == "1";
+        core_->app.Settings().conversationWidth = 420;  // the size a window is made with
+        core_->app.Settings().conversationHeight = 330;
+        CMsgFrame& frame = Open();
+        HistoryStore* store = history ? &Store() : nullptr;
+        // As the program shows a text: stored first, then shown with its id.
+        const auto add = [&](const QDateTime& when, bool out, const QString& text) {
+            if (store == nullptr) {
+                return qint64{0};
+            }
+            store->Add({0, when, out, "10.0.0.9", out ? "Ann" : "Bob", out ? "Lee" : "Brown",
+                        "Ops", text},
+                       nullptr, {});
+            store->Flush();
+            return store->Last("10.0.0.9", 1).first().id;
+        };
         if (history) {
-            HistoryStore& store = Store();
             const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
-            const auto add = [&](int minute, bool out, const QString& text) {
-                store.Add({0, yesterday.addSecs(60 * minute), out, "10.0.0.9", out ? "Ann" : "Bob",
-                           out ? "Lee" : "Brown", "Ops", text},
-                          nullptr, {});
-            };
-            add(0, false, "Are we still on for the review tomorrow?");
-            add(2, true, "Yes, at 10 in room 2.");
-            add(3, false, "Fine, I will write the minutes.");
-            store.Flush();
-            frame.ShowEarlierEntries(&store);
+            add(yesterday, false, "Are we still on for the review tomorrow?");
+            add(yesterday.addSecs(120), true, "Yes, at 10 in room 2.");
+            add(yesterday.addSecs(180), false, "Fine, I will write the minutes.");
+            frame.ShowEarlierEntries(store);
         }
-        frame.AppendMessage("Hello Ann,\nthe minutes are at http://intranet.example/minutes",
-                            false);
-        frame.AppendMessage("Thanks Bob!\nI will read them after lunch.", true);
+        for (const auto& [out, text] :
+             {std::pair{false, "Hello Ann,\nthe minutes are at http://intranet.example/minutes"},
+              std::pair{true, "Thanks Bob!\nI will read them after lunch."}}) {
+            frame.AppendMessage(text, out, add(QDateTime::currentDateTime(), out, text));
+        }
         QTest::keyClicks(&Input(), "See you at 3");
         if (history) {
-            frame.resize(420, 400);
+            frame.resize(420, 400);  // as a user would, for a larger history
             frame.ShowSearch();
             QTest::keyClicks(frame.Search()->Field(), "minutes");
-            QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
             QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
         }
         QTest::qWait(400);

@@ -1,7 +1,5 @@
 #include "ui/common/plain_text.h"
 
-#include <QTextDocument>
-
 namespace tollix {
 
 QString LiteralWindowTitle(const QString& title) {
@@ -12,7 +10,13 @@ QString LiteralWindowTitle(const QString& title) {
 }
 
 QString PlainToolTip(const QString& text) {
-    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
+    if (text.isEmpty()) {
+        return text;
+    }
+    // Each line whole: a tooltip wraps a rich text at its own width otherwise.
+    QString escaped = text.toHtmlEscaped();
+    escaped.replace(u'\n', QStringLiteral("<br>"));
+    return QStringLiteral("<p style='white-space:pre'>") + escaped + QStringLiteral("</p>");
 }
 
 }  // namespace tollix

@@ -290,7 +290,7 @@ void CMsgFrame::SendTypedText() {
 void CMsgFrame::ShowSendHint() {
     QStatusBar* bar = statusBar();
     QPalette colours = bar->palette();
-    const auto [background, text] = HintColours(colours);
+    const auto [background, text] = HintColours(palette());  // the window's, not the bar's
     colours.setColor(QPalette::Window, background);
     colours.setColor(QPalette::WindowText, text);
     bar->setPalette(colours);

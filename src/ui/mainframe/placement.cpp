@@ -15,9 +15,10 @@ namespace {
 
 constexpr int kMainWindowWidth = 180;
 // What a window manager's caption holds beside the title: the window's icon and up to six
-// buttons, each about as wide as the font is high, with a little room between them.
+// buttons, each about as wide as the caption is high: the font's height and some room
+// above and below it.
 constexpr int kCaptionButtons = 7;
-constexpr int kCaptionButtonMargin = 4;
+constexpr int kCaptionButtonMargin = 12;
 constexpr int kCascadeStep = 24;
 
 // The place is meant for the outer frame, which the window manager draws only once the

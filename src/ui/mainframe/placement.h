@@ -11,7 +11,7 @@ namespace tollix {
 
 // The docked main window's width: 180 pixels, or more where the font needs more room for
 // the title "Tollix" in the window manager's caption beside its icon and buttons (each
-// about as wide as the font is high), so that the title is not cut down to "...".
+// about as wide as the caption is high), so that the title is not cut down to "...".
 int MainWindowWidth(const QFont& font);
 
 // Where the main window docks at start-up: `width` pixels wide, 0.8 of the height available
