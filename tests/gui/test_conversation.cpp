@@ -399,6 +399,11 @@ private slots:
         frame.resize(350, 600);
         QTRY_COMPARE(frame.height(), 600);
         QVERIFY2(qAbs(share() - 1.0 / 3) < 0.02, qPrintable(QString::number(share())));
+
+        // The next window opens at the size the user gave this one.
+        CMsgFrame next(core_->app);
+        next.show();
+        QTRY_COMPARE(next.frameGeometry().size(), frame.frameGeometry().size());
     }
 
     void linksAreFound_data() {
