@@ -36,18 +36,6 @@ std::string Name(std::mt19937& random) {
     return name;
 }
 
-// Notes the first paint of a widget.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        painted = painted || event->type() == QEvent::Paint;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 void BM_FilterTwentyThousandContacts(benchmark::State& state) {
     EnsureApplication();
     ContactList contacts;
