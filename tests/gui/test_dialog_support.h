@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace tollix::testing {
@@ -168,58 +169,49 @@ inline QStringList FindClippedControls(const QWidget* root) {
 inline QStringList FindMissingFrames(const QWidget* window, const QImage& picture) {
     QStringList missing;
     const qreal ratio = picture.devicePixelRatio();
-    const auto differs = [](const QColor& a, const QColor& b) {
-        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-                   std::abs(a.blue() - b.blue()) >
+    const auto differs = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                   std::abs(qBlue(a) - qBlue(b)) >
                24;
     };
     for (const QAbstractScrollArea* area : window->findChildren<QAbstractScrollArea*>()) {
         if (!area->isVisibleTo(window) || area->frameShape() == QFrame::NoFrame) {
             continue;
         }
-        const QColor background = area->parentWidget()->palette().color(QPalette::Window);
-        const QRectF r(QPointF(area->mapTo(window, QPoint())) * ratio,
-                       QSizeF(area->size()) * ratio);
-        // For each side: the device row or column at its edge and which way is inside.
-        struct Side {
-            const char* name;
-            bool vertical;
-            int edge;
-            int inward;
-        };
-        const Side sides[] = {{"top", false, static_cast<int>(std::floor(r.top())), 1},
-                              {"bottom", false, static_cast<int>(std::ceil(r.bottom())) - 1, -1},
-                              {"left", true, static_cast<int>(std::floor(r.left())), 1},
-                              {"right", true, static_cast<int>(std::ceil(r.right())) - 1, -1}};
+        const QRgb background = area->parentWidget()->palette().color(QPalette::Window).rgb();
+        const QPoint at = area->mapTo(window, QPoint());
+        const QRectF r(QPointF(at) * ratio, QSizeF(area->size()) * ratio);
         const int depth = static_cast<int>(std::ceil(2 * ratio)) + 2;
-        for (const Side& side : sides) {
-            const qreal from = (side.vertical ? r.top() : r.left()) + 4 * ratio;
-            const qreal to = (side.vertical ? r.bottom() : r.right()) - 4 * ratio;
-            int along = 0;
+        // Each side: its name, the device row or column at its edge and which way is in.
+        for (const auto& [name, vertical, edge, inward] :
+             {std::tuple{"top", false, std::floor(r.top()), 1},
+              std::tuple{"bottom", false, std::ceil(r.bottom()) - 1, -1},
+              std::tuple{"left", true, std::floor(r.left()), 1},
+              std::tuple{"right", true, std::ceil(r.right()) - 1, -1}}) {
+            const int from = static_cast<int>((vertical ? r.top() : r.left()) + 4 * ratio);
+            const int to = static_cast<int>((vertical ? r.bottom() : r.right()) - 4 * ratio);
+            const auto pixel = [&](int along, int across) {
+                const QPoint p = vertical ? QPoint(across, along) : QPoint(along, across);
+                return picture.valid(p) ? picture.pixel(p) : QRgb{};
+            };
+            const int line = static_cast<int>(edge);
             int bordered = 0;
-            for (int t = static_cast<int>(from); t < static_cast<int>(to); ++t, ++along) {
-                const auto pixel = [&](int across) {
-                    const QPoint at = side.vertical ? QPoint(across, t) : QPoint(t, across);
-                    return picture.valid(at) ? picture.pixelColor(at) : QColor();
+            for (int t = from; t < to; ++t) {
+                const QRgb inside = pixel(t, line + depth * inward);
+                const auto border = [&](int d) {
+                    return differs(pixel(t, line + d * inward), inside) &&
+                           differs(pixel(t, line + d * inward), background);
                 };
-                const QColor inside = pixel(side.edge + depth * side.inward);
-                for (int d = 0; d <= 1; ++d) {
-                    const QColor line = pixel(side.edge + d * side.inward);
-                    if (differs(line, inside) && differs(line, background)) {
-                        ++bordered;
-                        break;
-                    }
-                }
+                bordered += border(0) || border(1) ? 1 : 0;
             }
-            if (bordered < along * 9 / 10) {
-                const QPoint at = area->mapTo(window, QPoint());
+            if (bordered < (to - from) * 9 / 10) {
                 missing << QStringLiteral("%1 at %2,%3: no border on the %4 side (%5 of %6 pixels)")
                                .arg(QString::fromLatin1(area->metaObject()->className()))
                                .arg(at.x())
                                .arg(at.y())
-                               .arg(QString::fromLatin1(side.name))
+                               .arg(QString::fromLatin1(name))
                                .arg(bordered)
-                               .arg(along);
+                               .arg(to - from);
             }
         }
     }

@@ -35,6 +35,34 @@ constexpr int kTimerMs = 1000;
 // How long the exit waits for a farewell that waits for a tunnel host's name.
 constexpr int kFarewellWaitMs = 5000;
 
+// The filter field: Escape empties it and the Down key moves into the tree, which gets the
+// keyboard focus back either way.
+class FilterKeys : public QObject {
+public:
+    FilterKeys(QLineEdit& field, QWidget& tree) : QObject(&field), field_(field), tree_(tree) {
+        field.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            field_.clear();
+        } else if (key != Qt::Key_Down) {
+            return false;
+        }
+        tree_.setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
+
+private:
+    QLineEdit& field_;
+    QWidget& tree_;
+};
+
 }  // namespace
 
 CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autostart& autostart,
@@ -109,38 +137,6 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
 CMainFrame::~CMainFrame() {
     Shutdown();
 }
-
-namespace {
-
-// The filter field: Escape empties it and the Down key moves into the tree, which gets the
-// keyboard focus back either way.
-class FilterKeys : public QObject {
-public:
-    FilterKeys(QLineEdit& field, QWidget& tree) : QObject(&field), field_(field), tree_(tree) {
-        field.installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) {
-            return false;
-        }
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Escape) {
-            field_.clear();
-        } else if (key != Qt::Key_Down) {
-            return false;
-        }
-        tree_.setFocus(Qt::ShortcutFocusReason);
-        return true;
-    }
-
-private:
-    QLineEdit& field_;
-    QWidget& tree_;
-};
-
-}  // namespace
 
 void CMainFrame::CreateContactPane() {
     auto* pane = new QWidget(this);
@@ -310,10 +306,8 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
         window->SetContact(contact);
         texts_->Attach(*window, openingTextId);
         if (const QScreen* screen = this->screen()) {
-            const QSize outer(app_.Settings().conversationWidth,
-                              app_.Settings().conversationHeight);
-            window->move(ConversationPlacement(frameGeometry(), screen->availableGeometry(), outer,
-                                               conversationsOpened_++));
+            window->move(ConversationPlacement(frameGeometry(), screen->availableGeometry(),
+                                               window->size(), conversationsOpened_++));
         }
         if (inBackground) {
             window->setAttribute(Qt::WA_ShowWithoutActivating);  // the user looks at it first
