@@ -670,9 +670,9 @@ private slots:
             if (store == nullptr) {
                 return qint64{0};
             }
-            store->Add({0, when, out, "10.0.0.9", out ? "Ann" : "Bob", out ? "Lee" : "Brown",
-                        "Ops", text},
-                       nullptr, {});
+            store->Add(
+                {0, when, out, "10.0.0.9", out ? "Ann" : "Bob", out ? "Lee" : "Brown", "Ops", text},
+                nullptr, {});
             store->Flush();
             return store->Last("10.0.0.9", 1).first().id;
         };
