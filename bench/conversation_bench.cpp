@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QTextEdit>
 
 #include "core/tollix_app.h"
@@ -15,18 +14,6 @@ namespace {
 
 using namespace tollix;
 using namespace tollix::bench;
-
-// Notes the first paint of a widget.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        painted = painted || event->type() == QEvent::Paint;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 void BM_OpenConversationOf100000(benchmark::State& state) {
     HistoryStore& store = LongHistory::Instance().store;

@@ -1,10 +1,12 @@
 #pragma once
 
-// What the history and conversation benchmarks share: the application object, sample texts,
-// percentiles, and a history with 100,000 entries of one contact.
+// What the history and widget benchmarks share: the application object, sample texts,
+// percentiles, the first paint of a widget, and a history with 100,000 entries of one
+// contact.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEvent>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <string>
@@ -61,6 +63,18 @@ inline void SetPercentiles(benchmark::State& state, std::vector<double> samples,
     state.counters[std::string("p99_") + unit] = samples[samples.size() * 99 / 100];
     state.counters[std::string("max_") + unit] = samples.back();
 }
+
+// Notes the first paint of a widget.
+class PaintWatch : public QObject {
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        painted = painted || event->type() == QEvent::Paint;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 // One contact with 100,000 entries, and as many of another, made once.
 struct LongHistory {

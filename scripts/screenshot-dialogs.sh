@@ -1,9 +1,11 @@
 #!/bin/sh
 # Pictures of the settings pages, the about box and the file transfer dialog side by side,
 # under a virtual X server, at 96 DPI, at 120 DPI scaled (device pixel ratio 1.25) and at
-# 120 DPI with larger fonts instead, and a list of every control that is cut off.
+# 120 DPI with larger fonts instead, and a list of every control that is cut off and every
+# list box or multi-line field whose border the picture does not show.
 # Usage: scripts/screenshot-dialogs.sh [BUILD_DIR]   (default build-dialogs)
-# The PNGs land in BUILD_DIR/screenshots; the status is non-zero when anything is cut off.
+# The PNGs land in BUILD_DIR/screenshots; the status is non-zero when anything is cut off or
+# a border is missing.
 set -eu
 
 build_dir=${1:-build-dialogs}

@@ -67,6 +67,10 @@ struct AppSettings {
     // Off for a relay: anyone who can reach its tunnel port would otherwise receive a copy
     // of everything said on its subnet. It then forwards only through the tunnels given.
     int learnTunnels = 1;
+    // The outer size of new conversation windows, in pixels: the size the user last gave
+    // one.
+    int conversationWidth = 350;
+    int conversationHeight = 250;
 
     // What the administrator's file set when the settings were loaded: saving leaves a
     // value out of the user's file while it still equals what was inherited, so that the

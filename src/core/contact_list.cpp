@@ -1,6 +1,7 @@
 #include "core/contact_list.h"
 
 #include <QMutexLocker>
+#include <QPoint>
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -103,11 +104,13 @@ void ContactList::OnIncomingMessage(const NetMessage& message) {
         } else if (contact->presence != PresenceState::Offline) {
             Heard(known->second);
             if (changed) {
+                CountOnline(known->second);
                 UpdateContact(known->second, oldText.value_or(contact->DisplayName()));
                 emit contactUpdated(*contact);
             }
         } else if (keeper_ != nullptr && keeper_->KeepsAfterFarewell(*contact)) {
             if (changed) {
+                CountOnline(known->second);
                 UpdateContact(known->second, oldText.value_or(contact->DisplayName()));
                 emit contactUpdated(*contact);
             }
@@ -288,7 +291,22 @@ void ContactList::AddContact(std::unique_ptr<Contact> contact) {
     where.group = group;
     where.heard = ++lastHeard_;
     where.inOrder = heardOrder_.emplace_hint(heardOrder_.end(), where.heard, added);
+    where.online = added->presence == PresenceState::Online;
+    group->online += where.online ? 1 : 0;
     endInsertRows();
+}
+
+void ContactList::CountOnline(Location& where) {
+    const bool online = where.contact->presence == PresenceState::Online;
+    if (online == where.online) {
+        return;
+    }
+    where.online = online;
+    GroupItem& group = *where.group;
+    online ? ++group.online : --group.online;
+    // Insertions and removals redraw the tree anyway; a change of presence only this row.
+    const QModelIndex item = createIndex(static_cast<int>(group.row), 0, nullptr);
+    emit dataChanged(item, item, {GroupCountsRole});
 }
 
 void ContactList::UpdateContact(Location where, const std::string& oldText) {
@@ -327,6 +345,7 @@ void ContactList::RemoveContact(Location where, const std::string& oldText) {
     if (!where.held) {
         heardOrder_.erase(where.inOrder);
     }
+    group.online -= where.online ? 1 : 0;
     contactsByAddress_.erase(LowerAscii(leaving->address));
     endRemoveRows();
     // The item sits under the group it joined, even if the farewell names another one.
@@ -384,14 +403,17 @@ QVariant ContactList::data(const QModelIndex& index, int role) const {
     }
     if (isGroup) {
         const GroupItem& group = *groups_[static_cast<std::size_t>(index.row())];
-        if (role == Qt::DisplayRole) {
+        if (role == Qt::DisplayRole || role == NameRole) {
             return QString::fromStdString(group.text);
+        }
+        if (role == GroupCountsRole) {
+            return QPoint(static_cast<int>(group.online), static_cast<int>(group.contacts.size()));
         }
         return role == PictureRole ? QVariant(2) : QVariant();
     }
     const auto* group = static_cast<const GroupItem*>(index.internalPointer());
     const ContactItem& item = group->contacts.At(static_cast<std::size_t>(index.row()));
-    if (role == Qt::DisplayRole) {
+    if (role == Qt::DisplayRole || role == NameRole) {
         return QString::fromStdString(item.text);
     }
     if (role == PictureRole) {

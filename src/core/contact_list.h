@@ -61,6 +61,11 @@ public:
     static constexpr int kMaxReplacementsPerSecond = 10;
     // Set for contacts listed offline after their farewell (bool).
     static constexpr int OfflineRole = Qt::UserRole + 5;
+    // For group items: QPoint(contacts of the group that are online, all its contacts).
+    static constexpr int GroupCountsRole = Qt::UserRole + 6;
+    // The item's own text, the contact's display name or the group's name, without what a
+    // view of the list adds to it.
+    static constexpr int NameRole = Qt::UserRole + 7;
 
     explicit ContactList(const Clock& clock = SystemClock::Instance(), QObject* parent = nullptr);
     ~ContactList() override;
@@ -120,6 +125,7 @@ private:
         std::string text;
         std::size_t row = 0;
         SortedRows<ContactItem, ByText> contacts;
+        std::size_t online = 0;  // contacts whose presence is Online
     };
     // Contacts the keeper may let go, by the order in which they were last heard from.
     using HeardOrder = std::map<std::uint64_t, Contact*>;
@@ -129,6 +135,8 @@ private:
         std::uint64_t heard = 0;
         // In heardOrder_ unless the keeper was last found to hold the contact.
         bool held = false;
+        // Counted in its group's `online`.
+        bool online = false;
         HeardOrder::iterator inOrder;
     };
 
@@ -140,6 +148,8 @@ private:
     void AddContact(std::unique_ptr<Contact> contact);
     void UpdateContact(Location where, const std::string& oldText);
     void RemoveContact(Location where, const std::string& oldText);
+    // Counts the contact in its group's `online` while its presence is Online.
+    void CountOnline(Location& where);
     void Heard(Location& where);
     // Lets the contact heard least recently that the keeper does not hold go, and returns
     // its address; empty when there is none, or when this second's places are given away.

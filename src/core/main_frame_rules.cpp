@@ -1,8 +1,29 @@
 #include "core/main_frame_rules.h"
 
+#include "protocol/text.h"
+
 namespace tollix {
 
-std::string TrayTipText(bool connected, int contactCount, int unread) {
+namespace {
+
+const char* PresenceName(PresenceState presence) {
+    switch (presence) {
+        case PresenceState::Online:
+            return "online";
+        case PresenceState::Away:
+            return "away";
+        default:
+            return "offline";
+    }
+}
+
+std::string GroupName(const std::string& name) {
+    return name.empty() ? kNoGroupText : name;
+}
+
+}  // namespace
+
+std::string TrayTipText(bool connected, int contactCount, int unread, const std::string& own) {
     std::string tip;
     if (!connected) {
         tip = "Tollix - offline";
@@ -11,10 +32,34 @@ std::string TrayTipText(bool connected, int contactCount, int unread) {
     } else {
         tip = "Tollix - online (" + std::to_string(contactCount) + " contacts)";
     }
+    if (!own.empty()) {
+        tip += "\n" + own;
+    }
     if (unread > 0) {
         tip += "\n" + std::to_string(unread) + " unread";
     }
     return tip;
+}
+
+std::string OwnPresenceText(bool connected, PresenceState presence, const AppSettings& settings) {
+    std::string text = PresenceName(connected ? presence : PresenceState::Offline);
+    text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    text += " as " + std::string(Trim(settings.userFirstName + " " + settings.userLastName));
+    if (!settings.userGroupName.empty()) {
+        text += " (" + settings.userGroupName + ")";
+    }
+    return text;
+}
+
+std::string ContactTooltipText(const Contact& contact) {
+    return contact.DisplayName() + "\nGroup: " + GroupName(contact.groupName) +
+           "\nAddress: " + contact.address + "\nPresence: " + PresenceName(contact.presence) +
+           "\nClient: " + contact.client;
+}
+
+std::string GroupTooltipText(const std::string& name, int online, int total) {
+    return GroupName(name) + "\n" + std::to_string(online) + " of " + std::to_string(total) +
+           " online";
 }
 
 bool IsRealNameSet(const AppSettings& settings) {

@@ -10,9 +10,23 @@ namespace tollix {
 // What the main window shows that is not drawing, decided here so it is tested headless.
 
 // The tray icon's tip: offline, online without contacts, or online with the number of
-// items in the contact tree (group items included); below it "N unread" while texts wait
-// unread.
-std::string TrayTipText(bool connected, int contactCount, int unread = 0);
+// items in the contact tree (group items included); below it the user's own presence and
+// name (`own`, when given), then "N unread" while texts wait unread.
+std::string TrayTipText(bool connected, int contactCount, int unread = 0,
+                        const std::string& own = {});
+
+// The user as the others see them: "Online as Ann Lee (Sales)", "Away as ...", or
+// "Offline as ..." while not connected; without the brackets for an empty group.
+std::string OwnPresenceText(bool connected, PresenceState presence, const AppSettings& settings);
+
+// What the contact tree shows for a group whose name is empty.
+inline constexpr const char* kNoGroupText = "(no group)";
+
+// The tooltip of a contact's row, one line each: its whole name, group, address, presence
+// and client.
+std::string ContactTooltipText(const Contact& contact);
+// The tooltip of a group's row: its whole name and how many of its contacts are online.
+std::string GroupTooltipText(const std::string& name, int online, int total);
 
 // The user has entered a real name: a first name that is not empty and not "unknown", and
 // a last name that is not "user" (both compared exactly).

@@ -39,6 +39,8 @@ constexpr std::array kIntValues{
     IntValue{"history days", &AppSettings::historyDays},
     IntValue{"show desktop notifications", &AppSettings::showNotifications},
     IntValue{"learn tunnels", &AppSettings::learnTunnels},
+    IntValue{"conversation width", &AppSettings::conversationWidth},
+    IntValue{"conversation height", &AppSettings::conversationHeight},
 };
 
 // Names of the n-th tunnel's values: "tunnel_0 tunHost", with the space.

@@ -1,7 +1,8 @@
 // Shows the settings sheet's three pages, the about box and the file transfer dialog, puts
 // pictures of them side by side into one PNG and lists every control whose text does
-// not fit. Run under an X server by scripts/screenshot-dialogs.sh; exit status 1 when
-// something is cut off.
+// not fit and every framed control whose border the picture does not show. Run under an X
+// server by scripts/screenshot-dialogs.sh; exit status 1 when something is cut off or a
+// border is missing.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,7 +28,7 @@ namespace {
 struct Shot {
     QString name;
     QPixmap picture;
-    QStringList clipped;
+    QStringList faults;  // controls cut off, borders missing
 };
 
 // What the X server shows of the window once it has been painted, so that the picture
@@ -42,7 +43,8 @@ Shot Take(const QString& name, QWidget* window) {
     if (picture.isNull()) {
         picture = window->grab();
     }
-    return {name, picture, FindClippedControls(window)};
+    return {name, picture,
+            FindClippedControls(window) + FindMissingFrames(window, picture.toImage())};
 }
 
 }  // namespace
@@ -105,13 +107,13 @@ int main(int argc, char** argv) {
     sheet.fill(Qt::darkGray);
     QPainter painter(&sheet);
     int x = gap;
-    bool anyClipped = false;
+    bool anyFault = false;
     for (const Shot& shot : shots) {
         painter.drawPixmap(x, gap, shot.picture);
         x += shot.picture.deviceIndependentSize().toSize().width() + gap;
-        for (const QString& line : shot.clipped) {
+        for (const QString& line : shot.faults) {
             std::printf("%s: %s\n", qPrintable(shot.name), qPrintable(line));
-            anyClipped = true;
+            anyFault = true;
         }
     }
     painter.end();
@@ -121,5 +123,5 @@ int main(int argc, char** argv) {
                 qPrintable(dialog::DialogUnits::DialogFont().family()),
                 dialog::DialogUnits::DialogFont().pointSizeF(), units.BaseX(), units.BaseY(),
                 ratio);
-    return anyClipped ? 1 : 0;
+    return anyFault ? 1 : 0;
 }

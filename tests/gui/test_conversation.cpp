@@ -258,7 +258,7 @@ private slots:
         CMsgFrame& frame = Open();
         auto* button = qobject_cast<QToolButton*>(frame.findChild<QToolBar*>()->widgetForAction(
             frame.findChild<QAction*>("messageHistory")));
-        QVERIFY(button != nullptr && !button->isEnabled());
+        QVERIFY(button != nullptr && button->isEnabled());
         QTest::mouseMove(button);
         QTRY_COMPARE(frame.MessagePaneText(), "Message history");
         QTest::mouseMove(&Input());
@@ -268,6 +268,8 @@ private slots:
         const QPalette& bar = frame.statusBar()->palette();
         QVERIFY(frame.statusBar()->autoFillBackground());
         QCOMPARE(bar.color(QPalette::Window), bar.color(QPalette::ToolTipBase));
+        button->click();  // "Message history" opens the search
+        QVERIFY(frame.Search()->isVisible());
     }
 
     void keysMoveBetweenPanesAndUndo() {
@@ -309,7 +311,10 @@ private slots:
         QCOMPARE(history.toPlainText(), expected);
 
         // Mark, then line, in explicit colours; the line breaks inside a text keep its colour.
-        const QColor blue(0, 0, 255), darkBlue(0, 0, 153), green(0, 153, 0);
+        // (The sent green is the shade that is readable on the history's grey.)
+        const QColor blue(0, 0, 255), darkBlue(0, 0, 153);
+        const QColor green = Colours(history).at(int(QString(" Bob Brown: hi").size()) + 1);
+        QVERIFY(green.green() > 100 && green.red() == 0 && green.blue() == 0);
         QList<QColor> wanted;
         const auto entry = [&wanted](const QString& line, const QColor& mark, const QColor& text) {
             wanted << mark << QList<QColor>(line.size(), text);
@@ -319,6 +324,16 @@ private slots:
         entry(" Rob Brown: back", blue, darkBlue);
         entry(" : nameless", green, green);
         QCOMPARE(Colours(history), wanted);
+
+        // Beside the text, not in it: the time each came at the right edge of its first
+        // line, and its next lines (the sent one's second and third) indented past the mark.
+        const QTextBlock second = history.findBlockByNumber(1);
+        QCOMPARE(second.blockFormat().stringProperty(CDialogView::kTimeProperty),
+                 QTime::currentTime().toString("HH:mm"));
+        QVERIFY(second.blockFormat().leftMargin() > 0);
+        QCOMPARE(second.blockFormat().textIndent(), -second.blockFormat().leftMargin());
+        QCOMPARE(second.next().blockFormat().leftMargin(), second.blockFormat().leftMargin());
+        QVERIFY(!second.next().blockFormat().hasProperty(CDialogView::kTimeProperty));
 
         // The newest entry stays in view.
         for (int i = 0; i < 40; ++i) {
@@ -384,6 +399,11 @@ private slots:
         frame.resize(350, 600);
         QTRY_COMPARE(frame.height(), 600);
         QVERIFY2(qAbs(share() - 1.0 / 3) < 0.02, qPrintable(QString::number(share())));
+
+        // The next window opens at the size the user gave this one.
+        CMsgFrame next(core_->app);
+        next.show();
+        QTRY_COMPARE(next.frameGeometry().size(), frame.frameGeometry().size());
     }
 
     void linksAreFound_data() {
@@ -537,13 +557,15 @@ private slots:
 
         CDialogView& history = *frame.HistoryView();
         const auto current = [&history] {
-            // The current hit is drawn in the highlight's colours and is in view.
+            // The current hit is drawn in the highlight's colours and is in view: the
+            // word found, not the rest of its entry.
             for (const QTextEdit::ExtraSelection& mark : history.extraSelections()) {
                 if (mark.format.background() == history.palette().highlight()) {
                     const QRect place = history.cursorRect(mark.cursor);
-                    return history.viewport()->rect().intersects(place)
-                               ? mark.cursor.selectedText().section(' ', -2, -2)
-                               : QString("out of view");
+                    return !history.viewport()->rect().intersects(place) ? QString("out of view")
+                           : mark.cursor.selectedText() != "tomorrow"
+                               ? mark.cursor.selectedText()
+                               : mark.cursor.block().text().section(' ', -2, -2);
                 }
             }
             return QString();
@@ -553,7 +575,7 @@ private slots:
         QCOMPARE(bar.Result(), "1 of 3");
         QCOMPARE(current(), "440");
         QCOMPARE(history.extraSelections().size(), 2);  // the oldest is not loaded yet
-        QTest::keyClick(bar.Field(), Qt::Key_Return);
+        bar.NextAction()->trigger();                    // the button does what Enter does
         QCOMPARE(bar.Result(), "2 of 3");
         QCOMPARE(current(), "260");
         QTest::keyClick(bar.Field(), Qt::Key_Return);
@@ -562,6 +584,9 @@ private slots:
         QCOMPARE(FirstTextShown(*history.document()), 3);  // loaded from the hit on
         QTest::keyClick(bar.Field(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(current(), "260");
+        bar.PreviousAction()->trigger();
+        QCOMPARE(current(), "440");
+        QTest::keyClick(bar.Field(), Qt::Key_Return);
         QTest::keyClick(bar.Field(), Qt::Key_Return);
         QTest::keyClick(bar.Field(), Qt::Key_Return);  // past the oldest: the newest again
         QCOMPARE(current(), "440");
@@ -573,17 +598,27 @@ private slots:
         bar.Field()->setText("today");
         QTest::keyClick(bar.Field(), Qt::Key_Return);
         QCOMPARE(bar.Result(), "1 of 447");
-        QTest::keyClick(bar.Field(), Qt::Key_Escape);
+        bar.CloseAction()->trigger();
         QVERIFY(!bar.isVisible());
         QVERIFY(history.extraSelections().isEmpty());
         QTRY_VERIFY(Input().hasFocus());
+        frame.ShowSearch();
+        QTest::keyClick(bar.Field(), Qt::Key_Escape);
+        QVERIFY(!bar.isVisible());
     }
 
-    // On a dark theme the history keeps blue for received and green for sent text, and
-    // both, like the hint, stand out from what they are drawn on by at least 4.5:1.
-    void readableOnADarkTheme() {
+    // On a light and on a dark theme the history keeps blue for received and green for
+    // sent text, and both, like the hint, stand out from what they are drawn on by at least
+    // 4.5:1 (the green of old is 3.3:1 on the light grey).
+    void readableOnBothThemes_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void readableOnBothThemes() {
+        QFETCH(bool, dark);
         const QPalette before = QApplication::palette();
-        QApplication::setPalette(DarkPalette());
+        QApplication::setPalette(dark ? DarkPalette() : before);
         CMsgFrame& frame = Open();
         frame.AppendMessage("in", false);
         frame.AppendMessage("out", true);
@@ -597,7 +632,7 @@ private slots:
         const QColor hintBackground = bar.palette().color(bar.backgroundRole());
         QApplication::setPalette(before);
 
-        QVERIFY(history.lightness() < 128);
+        QCOMPARE(history.lightness() < 128, dark);
         const int received = int(QString(" Bob Brown: in").size()) + 1;
         for (int i = 0; i < colours.size(); ++i) {
             const QColor& colour = colours[i];
@@ -608,6 +643,7 @@ private slots:
                 QVERIFY(colour.green() > colour.red() && colour.green() > colour.blue());
             }
         }
+        QCOMPARE(hintBackground.lightness() < 128, dark);  // no bright bar on a dark theme
         QVERIFY2(Contrast(hint, hintBackground) >= 4.5,
                  qPrintable(hint.name() + " on " + hintBackground.name()));
     }
@@ -624,32 +660,39 @@ private slots:
             QApplication::setStyle("Fusion");
             QApplication::setPalette(DarkPalette());
         }
-        CMsgFrame& frame = Open();
-        frame.resize(420, 330);
         const bool history = qEnvironmentVariable("TOLLIX_SCREENSHOT_HISTORY") == "1";
+        core_->app.Settings().conversationWidth = 420;  // the size a window is made with
+        core_->app.Settings().conversationHeight = 330;
+        CMsgFrame& frame = Open();
+        HistoryStore* store = history ? &Store() : nullptr;
+        // As the program shows a text: stored first, then shown with its id.
+        const auto add = [&](const QDateTime& when, bool out, const QString& text) {
+            if (store == nullptr) {
+                return qint64{0};
+            }
+            store->Add(
+                {0, when, out, "10.0.0.9", out ? "Ann" : "Bob", out ? "Lee" : "Brown", "Ops", text},
+                nullptr, {});
+            store->Flush();
+            return store->Last("10.0.0.9", 1).first().id;
+        };
         if (history) {
-            HistoryStore& store = Store();
             const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
-            const auto add = [&](int minute, bool out, const QString& text) {
-                store.Add({0, yesterday.addSecs(60 * minute), out, "10.0.0.9", out ? "Ann" : "Bob",
-                           out ? "Lee" : "Brown", "Ops", text},
-                          nullptr, {});
-            };
-            add(0, false, "Are we still on for the review tomorrow?");
-            add(2, true, "Yes, at 10 in room 2.");
-            add(3, false, "Fine, I will write the minutes.");
-            store.Flush();
-            frame.ShowEarlierEntries(&store);
+            add(yesterday, false, "Are we still on for the review tomorrow?");
+            add(yesterday.addSecs(120), true, "Yes, at 10 in room 2.");
+            add(yesterday.addSecs(180), false, "Fine, I will write the minutes.");
+            frame.ShowEarlierEntries(store);
         }
-        frame.AppendMessage("Hello Ann,\nthe minutes are at http://intranet.example/minutes",
-                            false);
-        frame.AppendMessage("Thanks Bob!\nI will read them after lunch.", true);
+        for (const auto& [out, text] :
+             {std::pair{false, "Hello Ann,\nthe minutes are at http://intranet.example/minutes"},
+              std::pair{true, "Thanks Bob!\nI will read them after lunch."}}) {
+            frame.AppendMessage(text, out, add(QDateTime::currentDateTime(), out, text));
+        }
         QTest::keyClicks(&Input(), "See you at 3");
         if (history) {
-            frame.resize(420, 400);
+            frame.resize(420, 400);  // as a user would, for a larger history
             frame.ShowSearch();
             QTest::keyClicks(frame.Search()->Field(), "minutes");
-            QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
             QTest::keyClick(frame.Search()->Field(), Qt::Key_Return);
         }
         QTest::qWait(400);

@@ -1,12 +1,15 @@
 #pragma once
 
 // Shared by the dialog tests and the screenshot program: answering message boxes while a
-// modal loop runs, and finding controls whose text or picture does not fit.
+// modal loop runs, finding controls whose text or picture does not fit, and framed controls
+// whose border a picture of the window does not show.
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +17,8 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTimer>
+#include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace tollix::testing {
@@ -155,6 +160,62 @@ inline QStringList FindClippedControls(const QWidget* root) {
         }
     }
     return clipped;
+}
+
+// Every framed control of `window` (list boxes, multi-line fields) that shows no border on
+// one of its sides in `picture`, what the screen shows of the window, as readable lines. A
+// side has its border where, all along it but at the corners, one of the two device pixels
+// at its edge differs both from the control's inside and from the window's background.
+inline QStringList FindMissingFrames(const QWidget* window, const QImage& picture) {
+    QStringList missing;
+    const qreal ratio = picture.devicePixelRatio();
+    const auto differs = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                   std::abs(qBlue(a) - qBlue(b)) >
+               24;
+    };
+    for (const QAbstractScrollArea* area : window->findChildren<QAbstractScrollArea*>()) {
+        if (!area->isVisibleTo(window) || area->frameShape() == QFrame::NoFrame) {
+            continue;
+        }
+        const QRgb background = area->parentWidget()->palette().color(QPalette::Window).rgb();
+        const QPoint at = area->mapTo(window, QPoint());
+        const QRectF r(QPointF(at) * ratio, QSizeF(area->size()) * ratio);
+        const int depth = static_cast<int>(std::ceil(2 * ratio)) + 2;
+        // Each side: its name, the device row or column at its edge and which way is in.
+        for (const auto& [name, vertical, edge, inward] :
+             {std::tuple{"top", false, std::floor(r.top()), 1},
+              std::tuple{"bottom", false, std::ceil(r.bottom()) - 1, -1},
+              std::tuple{"left", true, std::floor(r.left()), 1},
+              std::tuple{"right", true, std::ceil(r.right()) - 1, -1}}) {
+            const int from = static_cast<int>((vertical ? r.top() : r.left()) + 4 * ratio);
+            const int to = static_cast<int>((vertical ? r.bottom() : r.right()) - 4 * ratio);
+            const auto pixel = [&](int along, int across) {
+                const QPoint p = vertical ? QPoint(across, along) : QPoint(along, across);
+                return picture.valid(p) ? picture.pixel(p) : QRgb{};
+            };
+            const int line = static_cast<int>(edge);
+            int bordered = 0;
+            for (int t = from; t < to; ++t) {
+                const QRgb inside = pixel(t, line + depth * inward);
+                const auto border = [&](int d) {
+                    return differs(pixel(t, line + d * inward), inside) &&
+                           differs(pixel(t, line + d * inward), background);
+                };
+                bordered += border(0) || border(1) ? 1 : 0;
+            }
+            if (bordered < (to - from) * 9 / 10) {
+                missing << QStringLiteral("%1 at %2,%3: no border on the %4 side (%5 of %6 pixels)")
+                               .arg(QString::fromLatin1(area->metaObject()->className()))
+                               .arg(at.x())
+                               .arg(at.y())
+                               .arg(QString::fromLatin1(name))
+                               .arg(bordered)
+                               .arg(to - from);
+            }
+        }
+    }
+    return missing;
 }
 
 }  // namespace tollix::testing

@@ -111,7 +111,8 @@ private slots:
         const QString itemInterface = "string:org.kde.StatusNotifierItem";
         const QString tip =
             Ask(item, "/StatusNotifierItem", property, {itemInterface, "string:ToolTip"});
-        QVERIFY2(tip.contains("string \"Tollix - offline\""), qPrintable(tip));
+        QVERIFY2(tip.contains("string \"Tollix - offline\nOffline as Ann Lee (Other Contacts)\""),
+                 qPrintable(tip));
         const QRegularExpressionMatch menu =
             QRegularExpression("object path \"([^\"]+)\"")
                 .match(Ask(item, "/StatusNotifierItem", property, {itemInterface, "string:Menu"}));

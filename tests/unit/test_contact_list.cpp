@@ -336,9 +336,11 @@ private slots:
             const QModelIndex group = list.index(g, 0);
             QVERIFY(list.rowCount(group) > 0);
             std::string previous;
+            int online = 0;  // the group's count beside its name
             for (int c = 0; c < list.rowCount(group); ++c) {
                 const QModelIndex item = list.index(c, 0, group);
                 const Contact* contact = list.ContactAt(item);
+                online += contact->presence == PresenceState::Online ? 1 : 0;
                 const std::string text = item.data().toString().toStdString();
                 QVERIFY(c == 0 || previous <= text);
                 previous = text;
@@ -348,6 +350,8 @@ private slots:
                 QCOMPARE(list.IndexOf(*contact), item);
                 ++listed;
             }
+            QCOMPARE(group.data(ContactList::GroupCountsRole).toPoint(),
+                     QPoint(online, list.rowCount(group)));
         }
         QCOMPARE(listed, reference.size());
     }

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "ui/common/crisp_frame.h"
 #include "ui/common/left_text_check_box.h"
 #include "ui/common/up_down_control.h"
 
@@ -42,6 +43,7 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent) {
         case Kind::MultiLineEdit: {
             auto* edit = new QPlainTextEdit(text, parent);
             edit->setReadOnly((row.style & kReadOnly) != 0);
+            UseCrispFrame(*edit);
             return edit;
         }
         case Kind::RadioButton:
@@ -60,6 +62,7 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent) {
         case Kind::ListBox: {
             auto* list = new QListWidget(parent);
             list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            UseCrispFrame(*list);
             return list;
         }
         case Kind::UpDown:

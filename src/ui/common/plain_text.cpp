@@ -9,4 +9,14 @@ QString LiteralWindowTitle(const QString& title) {
     return literal;
 }
 
+QString PlainToolTip(const QString& text) {
+    if (text.isEmpty()) {
+        return text;
+    }
+    // Each line whole: a tooltip wraps a rich text at its own width otherwise.
+    QString escaped = text.toHtmlEscaped();
+    escaped.replace(u'\n', QStringLiteral("<br>"));
+    return QStringLiteral("<p style='white-space:pre'>") + escaped + QStringLiteral("</p>");
+}
+
 }  // namespace tollix

@@ -12,4 +12,8 @@ namespace tollix {
 // `title` for setWindowTitle, shown with every "[*]" it holds.
 QString LiteralWindowTitle(const QString& title);
 
+// `text` for a tooltip, shown as it is, its lines kept: a tooltip that looks like HTML
+// would be shown as rich text.
+QString PlainToolTip(const QString& text);
+
 }  // namespace tollix

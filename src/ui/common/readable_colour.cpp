@@ -15,32 +15,35 @@ double RelativeLuminance(const QColor& colour) {
            0.0722 * linear(colour.blueF());
 }
 
-// The contrast ratio of two colours from their relative luminance, as the web
-// accessibility guidelines define it: 1 (none) to 21 (black on white).
+}  // namespace
+
 double ContrastRatio(const QColor& a, const QColor& b) {
     const double la = RelativeLuminance(a);
     const double lb = RelativeLuminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-}  // namespace
+bool IsDark(const QColor& background) {
+    return ContrastRatio(Qt::white, background) > ContrastRatio(Qt::black, background);
+}
 
 QColor ReadableOn(const QColor& colour, const QColor& background, double ratio) {
-    const bool dark = ContrastRatio(Qt::white, background) > ContrastRatio(Qt::black, background);
-    if (!dark) {
+    if (ContrastRatio(colour, background) >= ratio) {
         return colour;
     }
     // Hue and saturation stay; the first lightness that is enough keeps the colour as
-    // strong as it can be.
+    // close to the original as it can be.
     const QColor hsl = colour.toHsl();
     constexpr int kStep = 5;
-    for (int lightness = hsl.lightness(); lightness <= 255; lightness += kStep) {
-        const QColor lighter = QColor::fromHsl(hsl.hslHue(), hsl.hslSaturation(), lightness);
-        if (ContrastRatio(lighter, background) >= ratio) {
-            return lighter;
+    const int step = IsDark(background) ? kStep : -kStep;
+    for (int lightness = hsl.lightness() + step; lightness >= 0 && lightness <= 255;
+         lightness += step) {
+        const QColor changed = QColor::fromHsl(hsl.hslHue(), hsl.hslSaturation(), lightness);
+        if (ContrastRatio(changed, background) >= ratio) {
+            return changed;
         }
     }
-    return Qt::white;
+    return IsDark(background) ? QColor(Qt::white) : QColor(Qt::black);
 }
 
 }  // namespace tollix

@@ -1,17 +1,27 @@
 #include "ui/conversation/dialog_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPainter>
 #include <QPalette>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "ui/common/readable_colour.h"
+#include "ui/conversation/search_matches.h"
 
 namespace tollix {
 
 namespace {
+
+// Space above every entry, and between a time at the right edge and the text beside it.
+constexpr int kEntrySpacing = 3;
+constexpr int kTimeGap = 8;
+// The times are drawn this much smaller than the text.
+constexpr double kTimeScale = 0.85;
 
 // Texts from other systems may break lines with CR LF or CR alone.
 QString WithLineFeeds(const QString& line) {
@@ -19,6 +29,12 @@ QString WithLineFeeds(const QString& line) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
     return text;
+}
+
+QFont TimeFont(const QFont& font) {
+    QFont small = font;
+    small.setPointSizeF(font.pointSizeF() * kTimeScale);
+    return small;
 }
 
 }  // namespace
@@ -47,45 +63,77 @@ CDialogView::CDialogView(QWidget* parent) : CRichEditPane(parent) {
     setPalette(colours);
 }
 
-void CDialogView::AppendEntry(bool outgoing, const QString& line, qint64 id) {
-    AppendAtEnd(outgoing, line, id);
+void CDialogView::AppendEntry(const Entry& entry) {
+    AppendAtEnd(entry);
     ScrollToNewest();
 }
 
-void CDialogView::AppendAtEnd(bool outgoing, const QString& line, qint64 id) {
+void CDialogView::AppendAtEnd(const Entry& entry) {
     // A cursor of its own: the user's caret and selection in the history stay as they are.
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     const int first = end.blockNumber();
-    Note(id, first, InsertEntry(end, outgoing, line));
+    Note(entry, first, InsertEntry(end, entry));
 }
 
 void CDialogView::ScrollToNewest() {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
-QString CDialogView::StoredLine(const HistoryEntry& entry) {
-    return QStringLiteral(" %1 %2: %3")
-        .arg(entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-             entry.SenderName(), entry.text);
+CDialogView::Entry CDialogView::StoredEntry(const HistoryEntry& entry) {
+    const QString when = entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return {entry.outgoing,
+            QStringLiteral(" %1 %2: ").arg(when, entry.SenderName()),
+            entry.text,
+            entry.id,
+            {}};
 }
 
-int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line) {
-    // Explicit colours on mark and line, so that neither takes the format of its neighbour.
+int CDialogView::InsertEntry(QTextCursor& at, const Entry& entry) {
     const int first = at.blockNumber();
-    QTextCharFormat mark;
+    // What follows the entry (the block it is put before) keeps its own format.
+    const QTextBlockFormat following = at.blockFormat();
+
+    // Every line of the entry starts past the mark; its first line at the mark, which
+    // hangs out to the left. A time at the right edge keeps the text beside it clear.
+    const QString mark(entry.outgoing ? kSentMark : kReceivedMark);
+    const qreal indent = QFontMetricsF(font()).horizontalAdvance(mark + u' ');
+    QTextBlockFormat firstLine;
+    firstLine.setLeftMargin(indent);
+    firstLine.setTextIndent(-indent);
+    firstLine.setTopMargin(kEntrySpacing);
+    if (entry.shownAt.isValid()) {
+        const QString time = entry.shownAt.toString(QStringLiteral("HH:mm"));
+        firstLine.setProperty(kTimeProperty, time);
+        firstLine.setRightMargin(QFontMetricsF(TimeFont(font())).horizontalAdvance(time) +
+                                 kTimeGap);
+    }
+    QTextBlockFormat nextLines;
+    nextLines.setLeftMargin(indent);
+
+    // Explicit colours on mark and line, so that neither takes the format of its neighbour.
     const EntryColours& colours = Colours();
-    mark.setForeground(colours.mark[outgoing ? 1 : 0]);
-    at.insertText(QString(outgoing ? kSentMark : kReceivedMark), mark);
-    QTextCharFormat text;
-    text.setForeground(colours.line[outgoing ? 1 : 0]);
-    at.insertText(WithLineFeeds(line) + u'\n', text);
+    QTextCharFormat markFormat;
+    markFormat.setForeground(colours.mark[entry.outgoing ? 1 : 0]);
+    QTextCharFormat lineFormat;
+    lineFormat.setForeground(colours.line[entry.outgoing ? 1 : 0]);
+
+    at.setBlockFormat(firstLine);
+    at.insertText(mark, markFormat);
+    const QStringList lines = WithLineFeeds(entry.head + entry.text).split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            at.insertBlock(nextLines, lineFormat);
+        }
+        at.insertText(lines[i], lineFormat);
+    }
+    at.insertBlock(following, QTextCharFormat());
     return at.blockNumber() - first;
 }
 
 void CDialogView::AppendStoredEntries(const QList<HistoryEntry>& entries) {
     for (const HistoryEntry& entry : entries) {
-        AppendAtEnd(entry.outgoing, StoredLine(entry), entry.id);
+        AppendAtEnd(StoredEntry(entry));
     }
     ScrollToNewest();
 }
@@ -103,15 +151,16 @@ void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
         0, verticalScrollBar()->value() - static_cast<int>(layout.blockBoundingRect(top).top()));
 
     QTextCursor start(document());
-    QList<std::pair<qint64, Place>> placed;
-    for (const HistoryEntry& entry : entries) {
+    QList<std::pair<Entry, std::pair<int, int>>> placed;
+    for (const HistoryEntry& stored : entries) {
+        const Entry entry = StoredEntry(stored);
         const int first = start.blockNumber();
-        placed.append({entry.id, {first, InsertEntry(start, entry.outgoing, StoredLine(entry))}});
+        placed.append({entry, {first, InsertEntry(start, entry)}});
     }
     const int added = start.blockNumber();
     base_ += added;
-    for (const auto& [id, place] : placed) {
-        Note(id, place.firstBlock, place.blocks);
+    for (const auto& [entry, place] : placed) {
+        Note(entry, place.first, place.second);
     }
     const QTextBlock moved = document()->findBlockByNumber(topNumber + added);
     document()->documentLayout()->documentSize();  // lays the whole text out
@@ -119,11 +168,21 @@ void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
                                   scrolledIn);
 }
 
+void CDialogView::AppendSeparator() {
+    AppendNotice(QString::fromLatin1(kSeparator));
+    // The notice's block is the one before the empty last block.
+    QTextCursor separator(document()->lastBlock().previous());
+    QTextBlockFormat format = separator.blockFormat();
+    format.setProperty(kRulesProperty, true);
+    separator.setBlockFormat(format);
+}
+
 void CDialogView::AppendNotice(const QString& text) {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
+    centred.setTopMargin(kEntrySpacing);
     end.setBlockFormat(centred);
     QTextCharFormat faded;
     faded.setForeground(palette().color(QPalette::PlaceholderText));
@@ -133,9 +192,10 @@ void CDialogView::AppendNotice(const QString& text) {
     ScrollToNewest();
 }
 
-void CDialogView::Note(qint64 id, int firstBlock, int blocks) {
-    if (id > 0) {
-        places_.insert(id, {firstBlock - base_, blocks});
+void CDialogView::Note(const Entry& entry, int firstBlock, int blocks) {
+    if (entry.id > 0) {
+        places_.insert(entry.id,
+                       {firstBlock - base_, blocks, static_cast<int>(1 + entry.head.size())});
     }
 }
 
@@ -148,30 +208,40 @@ QTextCursor CDialogView::EntryCursor(qint64 id) const {
     const QTextBlock last =
         document()->findBlockByNumber(place->firstBlock + base_ + place->blocks - 1);
     QTextCursor entry(document());
-    entry.setPosition(first.position());
+    entry.setPosition(first.position() + place->textOffset);
     entry.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
     return entry;
 }
 
-void CDialogView::HighlightEntries(const QList<qint64>& ids, qint64 current) {
+void CDialogView::HighlightEntries(const QList<qint64>& ids, qint64 current, const QString& words) {
     const QColor strong = palette().color(QPalette::Highlight);
     QColor light = strong;
     light.setAlpha(80);
     QList<ExtraSelection> marks;
     for (qint64 id : ids) {
-        const QTextCursor entry = EntryCursor(id);
-        if (entry.isNull()) {
+        const QTextCursor text = EntryCursor(id);
+        if (text.isNull()) {
             continue;
         }
         ExtraSelection mark;
-        mark.cursor = entry;
         if (id == current) {
             mark.format.setBackground(strong);
             mark.format.setForeground(palette().color(QPalette::HighlightedText));
         } else {
             mark.format.setBackground(light);
         }
-        marks.append(mark);
+        QList<TextSpan> found = MatchedWords(text.selectedText(), words);
+        if (found.isEmpty()) {
+            found.append({0, text.selectionEnd() - text.selectionStart()});
+        }
+        for (const TextSpan& word : found) {
+            mark.cursor = QTextCursor(document());
+            mark.cursor.setPosition(text.selectionStart() + static_cast<int>(word.start));
+            mark.cursor.setPosition(
+                text.selectionStart() + static_cast<int>(word.start + word.length),
+                QTextCursor::KeepAnchor);
+            marks.append(mark);
+        }
     }
     setExtraSelections(marks);
 }
@@ -186,6 +256,45 @@ void CDialogView::ScrollToEntry(qint64 id) {
         document()->documentLayout()->blockBoundingRect(document()->findBlock(entry.anchor()));
     // A little of the entry before it shows too.
     verticalScrollBar()->setValue(static_cast<int>(place.top()) - viewport()->height() / 4);
+}
+
+void CDialogView::paintEvent(QPaintEvent* event) {
+    CRichEditPane::paintEvent(event);
+    QPainter painter(viewport());
+    PaintEntryMarks(painter);
+}
+
+void CDialogView::PaintEntryMarks(QPainter& painter) {
+    const QPointF scrolled(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+    const qreal margin = document()->documentMargin();
+    const qreal right = viewport()->width() - margin;
+    const QFont timeFont = TimeFont(font());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    for (QTextBlock block = cursorForPosition(QPoint(0, 0)).block(); block.isValid();
+         block = block.next()) {
+        const QTextLayout* lines = block.layout();
+        if (lines == nullptr || lines->lineCount() == 0) {
+            continue;
+        }
+        const QPointF origin = lines->position() + scrolled;
+        if (origin.y() > viewport()->height()) {
+            break;
+        }
+        const QRectF firstLine = lines->lineAt(0).naturalTextRect().translated(origin);
+        const QTextBlockFormat format = block.blockFormat();
+        if (const QVariant time = format.property(kTimeProperty); time.isValid()) {
+            painter.setFont(timeFont);
+            const QRectF row(margin, firstLine.top(), right - margin, firstLine.height());
+            painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, time.toString());
+        }
+        if (format.boolProperty(kRulesProperty)) {
+            // Thin rules from the pane's edges to a little before and after the text.
+            const qreal y = std::floor(firstLine.center().y()) + 0.5;
+            const qreal gap = QFontMetricsF(font()).averageCharWidth();
+            painter.drawLine(QPointF(margin, y), QPointF(firstLine.left() - gap, y));
+            painter.drawLine(QPointF(firstLine.right() + gap, y), QPointF(right, y));
+        }
+    }
 }
 
 }  // namespace tollix

@@ -22,6 +22,7 @@
 #include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/readable_colour.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_view.h"
 #include "ui/conversation/search_bar.h"
@@ -32,12 +33,30 @@ namespace tollix {
 
 namespace {
 
-constexpr int kOuterWidth = 350;
-constexpr int kOuterHeight = 250;
 constexpr int kFirstHistoryHeight = 83;
+// A remembered size is kept to this at least, so that no window opens too small to use.
+constexpr QSize kSmallestOuterSize(200, 150);
 
 QString Ready() {
     return QStringLiteral("Ready");
+}
+
+// The hint's colours: those of tool tips, where the theme draws them as it draws its
+// windows (both light or both dark); otherwise, as the light tool tips of many dark themes,
+// they would glare: the window's colour then, tinted towards the selection's.
+std::pair<QColor, QColor> HintColours(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    const QColor tip = palette.color(QPalette::ToolTipBase);
+    if (IsDark(tip) == IsDark(window)) {
+        return {tip, ReadableOn(palette.color(QPalette::ToolTipText), tip)};
+    }
+    const QColor highlight = palette.color(QPalette::Highlight);
+    constexpr double kTint = 0.3;
+    const QColor tinted = QColor::fromRgbF(
+        static_cast<float>(window.redF() + (highlight.redF() - window.redF()) * kTint),
+        static_cast<float>(window.greenF() + (highlight.greenF() - window.greenF()) * kTint),
+        static_cast<float>(window.blueF() + (highlight.blueF() - window.blueF()) * kTint));
+    return {tinted, ReadableOn(palette.color(QPalette::WindowText), tinted)};
 }
 
 QString Trimmed(const std::string& text) {
@@ -64,7 +83,10 @@ CMsgFrame::CMsgFrame(CTollixApp& app, QWidget* owner) : QMainWindow(nullptr), ap
     CreateStatusBar();
     CreateShortcuts();
 
-    resize(kOuterWidth, kOuterHeight);
+    const AppSettings& settings = app.Settings();
+    outerSize_ = QSize(settings.conversationWidth, settings.conversationHeight)
+                     .expandedTo(kSmallestOuterSize);
+    resize(outerSize_);
     ownSize_ = size();
     inputView_->setFocus();
 
@@ -91,8 +113,7 @@ void CMsgFrame::CreateToolBar() {
         bar->addAction(pictures::MessageHistory(), QStringLiteral("Message history"));
     history->setObjectName(QStringLiteral("messageHistory"));
     history->setStatusTip(QStringLiteral("Message history"));
-    // Nothing handles the command, so its button is never enabled.
-    history->setEnabled(false);
+    connect(history, &QAction::triggered, this, &CMsgFrame::ShowSearch);
 }
 
 void CMsgFrame::CreateSearchBar() {
@@ -141,6 +162,7 @@ void CMsgFrame::ShowEarlierEntries(HistoryStore* store, const QList<HistoryEntry
     if (!unstored.isEmpty()) {
         historyView_->AppendStoredEntries(unstored);
         holdsUnseen_ = true;
+        unseenUnstored_ += static_cast<int>(unstored.size());
         shown = true;
     }
     if (shown) {
@@ -268,8 +290,9 @@ void CMsgFrame::SendTypedText() {
 void CMsgFrame::ShowSendHint() {
     QStatusBar* bar = statusBar();
     QPalette colours = bar->palette();
-    colours.setColor(QPalette::Window, colours.color(QPalette::ToolTipBase));
-    colours.setColor(QPalette::WindowText, colours.color(QPalette::ToolTipText));
+    const auto [background, text] = HintColours(palette());  // the window's, not the bar's
+    colours.setColor(QPalette::Window, background);
+    colours.setColor(QPalette::WindowText, text);
     bar->setPalette(colours);
     bar->setAutoFillBackground(true);
     messagePane_->setText(app_.Settings().msgSendKey != 0
@@ -285,12 +308,13 @@ void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id, boo
         firstLiveId_ = id;
     }
     holdsUnseen_ = holdsUnseen_ || unseen;
+    unseenUnstored_ += unseen && id == 0 ? 1 : 0;
     departureShown_ = false;
     const AppSettings& settings = app_.Settings();
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
-    historyView_->AppendEntry(outgoing, QStringLiteral(" ") + name + QStringLiteral(": ") + text,
-                              id);
+    historyView_->AppendEntry({outgoing, QStringLiteral(" ") + name + QStringLiteral(": "), text,
+                               id, QDateTime::currentDateTime()});
 }
 
 qint64 CMsgFrame::FirstShownId() const {
@@ -394,7 +418,7 @@ void CMsgFrame::FitOuterSize() {
         return;  // no frame yet, or none at all
     }
     outerSizeFitted_ = true;
-    ownSize_ = QSize(kOuterWidth, kOuterHeight) - frame;
+    ownSize_ = outerSize_ - frame;
     resize(ownSize_);
 }
 
@@ -408,9 +432,21 @@ void CMsgFrame::resizeEvent(QResizeEvent* event) {
     }
     if (ratioFollowsResize_) {
         ApplySplitRatio();
+        RememberSize();
     } else {
         KeepFirstHistoryHeight();
     }
+}
+
+void CMsgFrame::RememberSize() {
+    if (isMaximized() || isMinimized() || isFullScreen()) {
+        return;
+    }
+    // The frame's size, the one a new window is given; saved with the settings.
+    const QSize outer = size() + (frameGeometry().size() - geometry().size());
+    AppSettings& settings = app_.Settings();
+    settings.conversationWidth = outer.width();
+    settings.conversationHeight = outer.height();
 }
 
 void CMsgFrame::closeEvent(QCloseEvent* event) {

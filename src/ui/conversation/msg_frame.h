@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSize>
+#include <algorithm>
 #include <string>
 
 #include "history/history_entry.h"
@@ -80,7 +81,15 @@ public:
     // True while the window shows texts that were unread when they came and the window has
     // not been in front of the user since; MarkSeen once they have been.
     bool HoldsUnseen() const { return holdsUnseen_; }
-    void MarkSeen() { holdsUnseen_ = false; }
+    void MarkSeen() {
+        holdsUnseen_ = false;
+        unseenUnstored_ = 0;
+    }
+    // Of the texts the window shows unseen, those the history store does not hold (no store,
+    // beyond the day's room, or still waiting for a busy file).
+    int UnseenUnstored() const { return unseenUnstored_; }
+    // One of those has been stored after all (the busy file was free again).
+    void StoredLate() { unseenUnstored_ = std::max(0, unseenUnstored_ - 1); }
     // The oldest stored text the window shows (0 with none): those before it are not shown.
     qint64 FirstShownId() const;
     // The line "NAME has left": the contact said goodbye, and the window stays for what the
@@ -135,6 +144,8 @@ private:
     // one, so its texts are shown as they come, and paging and search end here.
     void OnHistoryReplaced();
     void FitOuterSize();
+    // Keeps the size the user gave the window for the next ones.
+    void RememberSize();
     void KeepFirstHistoryHeight();
     void Detach();
     void DeleteWhenIdle();
@@ -160,11 +171,14 @@ private:
     int sending_ = 0;
     bool closed_ = false;
     bool holdsUnseen_ = false;
+    int unseenUnstored_ = 0;
     qint64 firstLiveId_ = 0;  // the first stored text appended live
     bool departureShown_ = false;
-    // The outer size is 350 x 250 pixels; the window manager's frame is known only once the
-    // window is on the screen, and the inner size is then fitted to it.
+    // The outer size is the one the user last gave a conversation window (350 x 250 pixels
+    // at first); the window manager's frame is known only once the window is on the screen,
+    // and the inner size is then fitted to it.
     bool outerSizeFitted_ = false;
+    QSize outerSize_;
     QSize ownSize_;
 };
 

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include "ui/common/crisp_frame.h"
 #include "ui/conversation/link_detection.h"
 #include "ui/conversation/link_opener.h"
 
@@ -13,6 +14,7 @@ namespace tollix {
 CRichEditPane::CRichEditPane(QWidget* parent) : QTextEdit(parent) {
     new LinkHighlighter(document());  // the document owns it
     setFrameShape(QFrame::StyledPanel);
+    UseCrispFrame(*this);  // also at a fractional scale
     setLineWrapMode(QTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setMouseTracking(true);

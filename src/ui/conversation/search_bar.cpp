@@ -1,8 +1,10 @@
 #include "ui/conversation/search_bar.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 
 namespace tollix {
 
@@ -19,6 +21,16 @@ SearchBar::SearchBar(QWidget* parent)
     addWidget(field_);
     result_->setContentsMargins(6, 0, 6, 0);
     addWidget(result_);
+    // Older hits lie above in the history, newer ones below.
+    next_ = addAction(style()->standardIcon(QStyle::SP_ArrowUp), QStringLiteral("Next"), this,
+                      [this] { Find(true); });
+    next_->setToolTip(QStringLiteral("Next, older hit (Enter)"));
+    previous_ = addAction(style()->standardIcon(QStyle::SP_ArrowDown), QStringLiteral("Previous"),
+                          this, [this] { Find(false); });
+    previous_->setToolTip(QStringLiteral("Previous, newer hit (Shift+Enter)"));
+    close_ = addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Close"),
+                       this, &SearchBar::Close);
+    close_->setToolTip(QStringLiteral("Close the search (Escape)"));
     hide();
 }
 
@@ -26,6 +38,18 @@ void SearchBar::Open() {
     show();
     field_->setFocus(Qt::ShortcutFocusReason);
     field_->selectAll();
+}
+
+void SearchBar::Close() {
+    hide();
+    result_->clear();
+    emit closed();
+}
+
+void SearchBar::Find(bool older) {
+    if (!field_->text().trimmed().isEmpty()) {
+        emit findRequested(field_->text(), older);
+    }
 }
 
 void SearchBar::ShowResult(int current, int count) {
@@ -41,15 +65,11 @@ bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == field_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (!field_->text().trimmed().isEmpty()) {
-                emit findRequested(field_->text(), !(key->modifiers() & Qt::ShiftModifier));
-            }
+            Find(!(key->modifiers() & Qt::ShiftModifier));
             return true;
         }
         if (key->key() == Qt::Key_Escape) {
-            hide();
-            result_->clear();
-            emit closed();
+            Close();
             return true;
         }
     }

@@ -91,7 +91,7 @@ void StoredHistory::ShowHit() {
     if (oldestId_ != 0 && hit < oldestId_) {
         Prepend(store_.Range(address_, hit, oldestId_));
     }
-    view_.HighlightEntries(hits_, hit);
+    view_.HighlightEntries(hits_, hit, words_);
     scrollingItself_ = true;  // a hit at the very top asks for no page
     view_.ScrollToEntry(hit);
     scrollingItself_ = false;

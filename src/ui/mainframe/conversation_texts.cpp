@@ -101,6 +101,8 @@ void ConversationTexts::Show(const HistoryEntry& entry, bool opens) {
             // what the window shows, once it is written.
             keeper_.Store().ClearUnread(entry.address,
                                         entry.id > 0 ? entry.id : window->FirstShownId());
+        } else if (entry.unread) {
+            Recount(entry.address);  // marked in the tree until the window comes forward
         }
         if (contact->presence == PresenceState::Offline) {
             window->ShowDeparture();  // it left before its text was shown
@@ -192,20 +194,25 @@ void ConversationTexts::Seen(CMsgFrame& window, const QString& address) {
         keeper_.Store().ClearUnread(address, window.FirstShownId());
     }
     window.MarkSeen();
+    Recount(address);
 }
 
 void ConversationTexts::Recount(const QString& address) {
+    const QHash<QString, int> stored{{address, keeper_.Store().UnreadCount(address)}};
+    unread_.Set(address.toStdString(), TreeCount(address, stored));
+}
+
+int ConversationTexts::TreeCount(const QString& address, const QHash<QString, int>& stored) const {
+    // Every unread text of the contact: stored, in memory, or shown unseen in its window.
     const Contact* contact = app_.Contacts().FindContact(address.toStdString());
     const CMsgFrame* window = contact != nullptr ? CMsgFrame::Of(*contact) : nullptr;
-    // A window shows the contact's texts from its first one on; 0: none are stored.
-    int count =
-        keeper_.Store().UnreadCount(address, window != nullptr ? window->FirstShownId() : 0);
-    if (window == nullptr) {
-        count += static_cast<int>(std::count_if(
-            unstored_.begin(), unstored_.end(),
-            [&address](const HistoryEntry& entry) { return entry.address == address; }));
+    if (window != nullptr) {
+        return stored.value(address) + window->UnseenUnstored();
     }
-    unread_.Set(address.toStdString(), count);
+    return stored.value(address) +
+           static_cast<int>(std::count_if(
+               unstored_.begin(), unstored_.end(),
+               [&address](const HistoryEntry& entry) { return entry.address == address; }));
 }
 
 void ConversationTexts::ForgetUnstored(const HistoryEntry& stored) {
@@ -217,6 +224,13 @@ void ConversationTexts::ForgetUnstored(const HistoryEntry& stored) {
     const auto it = std::find_if(unstored_.begin(), unstored_.end(), same);
     if (it != unstored_.end()) {
         unstored_.erase(it);
+        return;
+    }
+    const Contact* contact = app_.Contacts().FindContact(stored.address.toStdString());
+    if (CMsgFrame* window = contact != nullptr ? CMsgFrame::Of(*contact) : nullptr;
+        window != nullptr && stored.unread) {
+        window->StoredLate();  // counted in the store from now on
+        Recount(stored.address);
     }
 }
 
@@ -230,11 +244,10 @@ void ConversationTexts::ReloadUnread() {
     for (const HistoryEntry& entry : unstored_) {
         ++counts[entry.address];
     }
-    // What windows show is marked there.
     for (const Contact* contact : app_.Contacts().Contacts()) {
-        if (const CMsgFrame* window = CMsgFrame::Of(*contact); window != nullptr) {
+        if (CMsgFrame::Of(*contact) != nullptr) {
             const QString address = QString::fromStdString(contact->address);
-            counts[address] = keeper_.Store().UnreadCount(address, window->FirstShownId());
+            counts[address] = TreeCount(address, *stored);
         }
     }
     unread_.SetCounts(counts);

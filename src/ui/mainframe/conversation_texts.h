@@ -26,13 +26,15 @@ struct Contact;
 // that it is on the disk before it is on the screen.
 //
 // An incoming text is stored unread until the user has seen it: in the window they have in
-// front of them, or once they bring the window that shows it there. A text for a contact without
-// a window opens one by itself (minimised and flashing) only within the window-opening
-// limit; beyond it the text is marked in the tree and the tray tip. A new window shows the
-// contact's last texts, the unread ones among them, whose marks then move from the tree to
-// the window; marks of older texts than it shows stay. Texts that could not be stored (or not
-// yet: the file is busy) are kept in memory for that (a bounded number). An incoming text whose
-// window is not in front of the user raises a desktop notification; the unread ones share one.
+// front of them, or once they bring the window that shows it there; until then its contact
+// is marked in the tree and the tray tip with the number of its unread texts. A text for a
+// contact without a window opens one by itself (minimised and flashing) only within the
+// window-opening limit; beyond it the mark is all there is. A new window shows the
+// contact's last texts, the unread ones among them, which stay marked until it comes in
+// front of the user; marks of older texts than it shows stay after that. Texts that could not be
+// stored (or not yet: the file is busy) are kept in memory for that (a bounded number). An incoming
+// text whose window is not in front of the user raises a desktop notification; the unread ones
+// share one.
 //
 // As the contact list's keeper, it keeps a contact that leaves texts unseen listed, shown
 // offline, and its window open with the line "NAME has left", until the user has seen
@@ -72,8 +74,11 @@ private:
     void Notify(const HistoryEntry& entry, const CMsgFrame* window);
     // The user has the window in front of them: what it shows is read.
     void Seen(CMsgFrame& window, const QString& address);
-    // The contact's count in the tree: its unread texts that no window shows.
+    // The contact's count in the tree: all its unread texts, also those its window shows
+    // while the user has not had it in front of them.
     void Recount(const QString& address);
+    // That count, from the stored unread texts by address.
+    int TreeCount(const QString& address, const QHash<QString, int>& stored) const;
     void ReloadUnread();
     void ForgetUnstored(const HistoryEntry& stored);
 

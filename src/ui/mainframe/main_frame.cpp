@@ -3,9 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "core/main_frame_rules.h"
 #include "platform/activity_source.h"
@@ -13,11 +18,13 @@
 #include "ui/about/about_dlg.h"
 #include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
+#include "ui/common/plain_text.h"
 #include "ui/common/window_modal.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/mainframe/conversation_texts.h"
 #include "ui/mainframe/history_keeper.h"
+#include "ui/mainframe/placement.h"
 #include "ui/settings/settings_command.h"
 
 namespace tollix {
@@ -27,6 +34,34 @@ namespace {
 constexpr int kTimerMs = 1000;
 // How long the exit waits for a farewell that waits for a tunnel host's name.
 constexpr int kFarewellWaitMs = 5000;
+
+// The filter field: Escape empties it and the Down key moves into the tree, which gets the
+// keyboard focus back either way.
+class FilterKeys : public QObject {
+public:
+    FilterKeys(QLineEdit& field, QWidget& tree) : QObject(&field), field_(field), tree_(tree) {
+        field.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            field_.clear();
+        } else if (key != Qt::Key_Down) {
+            return false;
+        }
+        tree_.setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
+
+private:
+    QLineEdit& field_;
+    QWidget& tree_;
+};
 
 }  // namespace
 
@@ -53,7 +88,7 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
     const bool reachedThroughTray =
         app_.Settings().trayIconAlwaysVisible != 0 && tray_.isAvailable();
     setWindowFlag(Qt::Tool, reachedThroughTray);
-    setCentralWidget(view_);
+    CreateContactPane();
     CreateToolBar();
     CreateStatusBar();
 
@@ -101,6 +136,29 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
 
 CMainFrame::~CMainFrame() {
     Shutdown();
+}
+
+void CMainFrame::CreateContactPane() {
+    auto* pane = new QWidget(this);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    filterField_ = new QLineEdit(pane);
+    filterField_->setPlaceholderText(QStringLiteral("Filter"));
+    filterField_->setClearButtonEnabled(true);
+    filterField_->setToolTip(
+        QStringLiteral("Shows the contacts and groups whose names hold "
+                       "what is typed here (Ctrl+F)"));
+    new FilterKeys(*filterField_, *view_);
+    connect(filterField_, &QLineEdit::textChanged, view_, &CTollixView::SetFilter);
+    layout->addWidget(filterField_);
+    layout->addWidget(view_);
+    setCentralWidget(pane);
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] {
+        filterField_->setFocus(Qt::ShortcutFocusReason);
+        filterField_->selectAll();
+    });
 }
 
 void CMainFrame::CreateToolBar() {
@@ -175,14 +233,18 @@ void CMainFrame::ShowOrHide(bool hide) {
 }
 
 void CMainFrame::UpdateTrayTip() {
+    const std::string own = OwnPresenceText(app_.IsConnected(), app_.Presence(), app_.Settings());
     tray_.SetTip(QString::fromStdString(
-        TrayTipText(app_.IsConnected(), app_.Contacts().ContactCount(), unread_.Total())));
+        TrayTipText(app_.IsConnected(), app_.Contacts().ContactCount(), unread_.Total(), own)));
 }
 
 void CMainFrame::RefreshConnectButton() {
     connectPicture_ = ConnectPicture(app_.IsConnected(), app_.Presence());
     connectAction_->setIcon(pictures::ToolbarPicture(connectPicture_));
     connectAction_->setChecked(app_.IsConnected());
+    connectAction_->setToolTip(PlainToolTip(
+        QStringLiteral("Connect\n") + QString::fromStdString(OwnPresenceText(
+                                          app_.IsConnected(), app_.Presence(), app_.Settings()))));
 }
 
 void CMainFrame::OnTrayActivate() {
@@ -217,6 +279,8 @@ void CMainFrame::OnSettings() {
         [this] { history_.Clear(); });
     if (accepted) {
         history_.Apply();
+        RefreshConnectButton();  // the user's names and group, as the others see them
+        UpdateTrayTip();
     }
     if (exiting_) {
         close();  // an exit was asked for while the sheet was open
@@ -237,10 +301,14 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
     }
     auto* window = CMsgFrame::Of(*contact);
     if (window == nullptr) {
-        // A window of its own, with its own task-bar button.
+        // A window of its own, with its own task-bar button, beside this one.
         window = new CMsgFrame(app_, this);
         window->SetContact(contact);
         texts_->Attach(*window, openingTextId);
+        if (const QScreen* screen = this->screen()) {
+            window->move(ConversationPlacement(frameGeometry(), screen->availableGeometry(),
+                                               window->size(), conversationsOpened_++));
+        }
         if (inBackground) {
             window->setAttribute(Qt::WA_ShowWithoutActivating);  // the user looks at it first
             window->showMinimized();

@@ -13,6 +13,7 @@
 #include "ui/mainframe/tray_icon.h"
 
 class QAction;
+class QLineEdit;
 class QMenu;
 
 namespace tollix {
@@ -24,7 +25,9 @@ class DesktopNotifications;
 class HistoryKeeper;
 
 // The main window: a narrow window with the Connect and Settings buttons, the contact tree
-// and a status bar, and the tray icon through which it is hidden, shown and left. Closing
+// with a field above it that narrows it, and a status bar, and the tray icon through which
+// it is hidden, shown and left. The Connect button's tooltip and the tray's tip say how the
+// others see the user. Conversation windows open beside it, one below the other. Closing
 // or minimising it hides it to the tray; "E&xit" (or a request to terminate) ends the
 // program in order: farewell, autostart entry, settings saved, contacts cleared, tray icon
 // removed. The texts on their way into the conversations (stored, marked unread, notified)
@@ -68,6 +71,8 @@ public:
     TrayIcon& Tray() { return tray_; }
     UnreadContactsModel& Unread() { return unread_; }
     CTollixView& View() { return *view_; }
+    // The field above the tree that narrows it (Ctrl+F).
+    QLineEdit& FilterField() { return *filterField_; }
     QAction& ConnectAction() { return *connectAction_; }
     int ConnectPictureShown() const { return connectPicture_; }
     CSettingsSheet* OpenSettingsSheet() const;
@@ -83,6 +88,7 @@ protected:
 private:
     void CreateToolBar();
     void CreateStatusBar();
+    void CreateContactPane();
     void OnTimer();
     void CloseContactWindows(Contact& contact);
     // A farewell through a tunnel whose host's name is still being looked up is given up
@@ -98,12 +104,14 @@ private:
     UnreadContactsModel unread_;
     TrayIcon tray_;
     CTollixView* view_;
+    QLineEdit* filterField_ = nullptr;
     QAction* connectAction_ = nullptr;
     QAction* settingsAction_ = nullptr;
     QMenu* trayMenu_;
     ConversationTexts* texts_;
     QTimer timer_;
     int connectPicture_ = 0;
+    int conversationsOpened_ = 0;  // places the next conversation window in the cascade
     QPointer<CSettingsSheet> openSettingsSheet_;
     bool exiting_ = false;
     bool shutDown_ = false;

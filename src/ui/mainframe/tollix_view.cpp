@@ -1,48 +1,25 @@
 #include "ui/mainframe/tollix_view.h"
 
 #include <QContextMenuEvent>
-#include <QHeaderView>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QStyledItemDelegate>
+#include <QToolTip>
 
-#include "ui/common/pictures.h"
+#include "core/main_frame_rules.h"
+#include "ui/common/crisp_frame.h"
+#include "ui/common/plain_text.h"
 #include "ui/common/window_modal.h"
+#include "ui/mainframe/contact_item_delegate.h"
 
 namespace tollix {
 
-namespace {
-
-// Draws the model's picture numbers as our pictures, items in bold where it says so, and
-// contacts kept after their farewell in the faded text of a disabled item.
-class ContactItemDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const QVariant picture = index.data(ContactList::PictureRole);
-        if (picture.isValid()) {
-            option->icon = pictures::TreePicture(picture.toInt());
-            option->features |= QStyleOptionViewItem::HasDecoration;
-            option->decorationSize = QSize(16, 16);
-        }
-        if (index.data(UnreadContactsModel::BoldRole).toBool()) {
-            option->font.setBold(true);
-        }
-        if (index.data(ContactList::OfflineRole).toBool()) {
-            option->palette.setColor(QPalette::Text,
-                                     option->palette.color(QPalette::Disabled, QPalette::Text));
-        }
-    }
-};
-
-}  // namespace
-
 CTollixView::CTollixView(UnreadContactsModel& contacts, QWidget* parent)
-    : QTreeView(parent), contacts_(contacts), contactMenu_(new QMenu("Contact Menu", this)) {
-    setModel(&contacts_);
+    : QTreeView(parent),
+      contacts_(contacts),
+      shown_(contacts),
+      contactMenu_(new QMenu("Contact Menu", this)) {
+    setModel(&shown_);
     setItemDelegate(new ContactItemDelegate(this));
     setHeaderHidden(true);
     setRootIsDecorated(false);  // no expand buttons; double click and keys still expand
@@ -55,6 +32,7 @@ CTollixView::CTollixView(UnreadContactsModel& contacts, QWidget* parent)
     QPalette colours = palette();
     colours.setColor(QPalette::Base, colours.color(QPalette::Button));
     setPalette(colours);
+    UseCrispFrame(*this);  // also at a fractional scale
 
     contactMenu_->addAction("Send message", this,
                             [this] { emit openConversationRequested(SelectedContact()); });
@@ -71,12 +49,80 @@ CTollixView::CTollixView(UnreadContactsModel& contacts, QWidget* parent)
     });
     contactMenu_->addAction("Contact info", this, &CTollixView::OnContactInfo);
 
-    // A new contact is made visible: its group opens and the tree scrolls to it.
+    // A new contact is made visible: its group opens and the tree scrolls to it. (The
+    // filter shows rows again as it widens: those are no new contacts.)
     connect(&contacts_, &QAbstractItemModel::rowsInserted, this, &CTollixView::MakeVisible);
+    connect(this, &QTreeView::expanded, this,
+            [this](const QModelIndex& group) { NoteGroupOpened(group, true); });
+    connect(this, &QTreeView::collapsed, this,
+            [this](const QModelIndex& group) { NoteGroupOpened(group, false); });
 }
 
 Contact* CTollixView::SelectedContact() const {
-    return contacts_.ContactAt(currentIndex());
+    return ContactAt(currentIndex());
+}
+
+Contact* CTollixView::ContactAt(const QModelIndex& index) const {
+    return contacts_.ContactAt(shown_.mapToSource(index));
+}
+
+QString CTollixView::ToolTipText(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return {};
+    }
+    if (const Contact* contact = ContactAt(index)) {
+        return QString::fromStdString(ContactTooltipText(*contact));
+    }
+    const QPoint counts = index.data(ContactList::GroupCountsRole).toPoint();
+    return QString::fromStdString(GroupTooltipText(
+        index.data(ContactList::NameRole).toString().toStdString(), counts.x(), counts.y()));
+}
+
+void CTollixView::SetFilter(const QString& words) {
+    shown_.SetFilter(words);
+    OpenGroups();
+}
+
+void CTollixView::OpenGroups() {
+    // Every group shown while the tree is narrowed, so that the contacts found show; as the
+    // user left them once it is not.
+    openingGroups_ = true;
+    const bool narrowed = !shown_.Filter().isEmpty();
+    for (int row = 0; row < shown_.rowCount(); ++row) {
+        const QModelIndex group = shown_.index(row, 0);
+        setExpanded(group, narrowed || !closedGroups_.contains(
+                                           group.data(ContactList::NameRole).toString().toLower()));
+    }
+    openingGroups_ = false;
+}
+
+void CTollixView::NoteGroupOpened(const QModelIndex& group, bool open) {
+    if (openingGroups_ || !shown_.Filter().isEmpty() || group.parent().isValid()) {
+        return;
+    }
+    const QString name = group.data(ContactList::NameRole).toString().toLower();
+    if (open) {
+        closedGroups_.remove(name);
+    } else {
+        closedGroups_.insert(name);
+    }
+}
+
+bool CTollixView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = ToolTipText(index);
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            // Names come from the network: shown as they are.
+            QToolTip::showText(help->globalPos(), PlainToolTip(text), viewport(),
+                               visualRect(index));
+        }
+        return true;
+    }
+    return QTreeView::viewportEvent(event);
 }
 
 QString CTollixView::ContactInfoText(const QModelIndex& item, const Contact* contact) {
@@ -95,10 +141,9 @@ void CTollixView::OnContactInfo() {
         return;
     }
     // The item's own text: its name, without the count of unread texts.
-    auto* box =
-        new QMessageBox(QMessageBox::Information, "Info",
-                        ContactInfoText(contacts_.mapToSource(item), contacts_.ContactAt(item)),
-                        QMessageBox::Ok, this);
+    const QModelIndex listed = contacts_.mapToSource(shown_.mapToSource(item));
+    auto* box = new QMessageBox(QMessageBox::Information, "Info",
+                                ContactInfoText(listed, ContactAt(item)), QMessageBox::Ok, this);
     box->setTextFormat(Qt::PlainText);  // names come from the network
     OpenWindowModal(box);
 }
@@ -128,13 +173,18 @@ void CTollixView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTollixView::MakeVisible(const QModelIndex& parent, int, int last) {
-    if (!parent.isValid()) {
-        return;  // a new group: its first contact follows at once
+    // The filter has taken the rows in by now; a contact it hides is not shown.
+    const QModelIndex group = shown_.mapFromSource(parent);
+    if (!group.isValid()) {
+        return;  // a new group (its first contact follows at once), or one filtered out
     }
-    expand(parent);  // cheap: the layout is redone once, later
+    expand(group);  // cheap: the layout is redone once, later
     // A burst of answers inserts many contacts at once; scrolling lays the whole tree out,
     // so it is done once, for the newest, when the burst is over.
-    newest_ = QPersistentModelIndex(model()->index(last, 0, parent));
+    const QModelIndex newest = shown_.mapFromSource(contacts_.index(last, 0, parent));
+    if (newest.isValid()) {
+        newest_ = QPersistentModelIndex(newest);
+    }
     if (!showNewestPending_) {
         showNewestPending_ = true;
         QMetaObject::invokeMethod(this, &CTollixView::ShowNewest, Qt::QueuedConnection);

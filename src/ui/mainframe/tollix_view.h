@@ -1,19 +1,25 @@
 #pragma once
 
+#include <QSet>
 #include <QTreeView>
 
+#include "core/contact_filter_model.h"
 #include "core/unread_contacts_model.h"
 
 class QMenu;
 
 namespace tollix {
 
-// The contact tree: group items in bold with a folder, contacts with a person that fades
-// while they are away (in bold, with the count after the name, while they have unread
-// texts; in faded text once they have left with texts unseen). No lines, no expand
-// buttons, no editing, no dragging. Double click and "Send message" open a conversation,
-// "View history" opens it with its search field; a right click offers the "Contact Menu"
-// for the selected item, which the click does not change.
+// The contact tree: group items in bold with a folder and the number of their contacts
+// online, contacts with a person that fades while they are away (in bold, with the count
+// after the name, while they have unread texts; in faded text once they have left with
+// texts unseen), each with a tooltip that tells everything known about it. No lines, no
+// expand buttons, no editing, no dragging. Double click and "Send message" open a
+// conversation, "View history" opens it with its search field; a right click offers the
+// "Contact Menu" for the selected item, which the click does not change.
+//
+// The tree shows the contacts through a filter: while it narrows them every group shown is
+// open; once it is cleared, the groups the user had closed are closed again.
 class CTollixView : public QTreeView {
     Q_OBJECT
 
@@ -21,10 +27,16 @@ public:
     explicit CTollixView(UnreadContactsModel& contacts, QWidget* parent = nullptr);
 
     Contact* SelectedContact() const;
+    Contact* ContactAt(const QModelIndex& index) const;
     // The texts of "Contact info" for an item.
     static QString ContactInfoText(const QModelIndex& item, const Contact* contact);
+    // The tooltip of an item of the tree.
+    QString ToolTipText(const QModelIndex& index) const;
     QMenu* ContactMenu() const { return contactMenu_; }
+    ContactFilterModel& Filter() { return shown_; }
 
+    // Narrows the tree to the contacts and groups whose names hold `words`.
+    void SetFilter(const QString& words);
     // "Contact info" for the selected item.
     void OnContactInfo();
 
@@ -34,6 +46,7 @@ signals:
     void viewHistoryRequested(tollix::Contact* contact);
 
 protected:
+    bool viewportEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -41,11 +54,18 @@ protected:
 private:
     void MakeVisible(const QModelIndex& parent, int first, int last);
     void ShowNewest();
+    void OpenGroups();
+    void NoteGroupOpened(const QModelIndex& group, bool open);
 
     UnreadContactsModel& contacts_;
+    ContactFilterModel shown_;
     QMenu* contactMenu_;
     QPersistentModelIndex newest_;
     bool showNewestPending_ = false;
+    // The groups the user has closed, by name, and whether the view is opening groups
+    // itself (which is no choice of the user's).
+    QSet<QString> closedGroups_;
+    bool openingGroups_ = false;
 };
 
 }  // namespace tollix
