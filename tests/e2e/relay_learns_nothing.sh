@@ -11,6 +11,9 @@ cp "$(dirname "$0")/../../packaging/tollix-relay.conf" "$WORK_DIR/r/Quardell/Tol
 start_peer r R --serve --config "$WORK_DIR/r"
 wait_for R "^state${TAB}connected"
 start_peer p P --first Pat
+# P must have joined the group before S is announced through R: S hears no answer from
+# subnet 1, so it announces itself only once.
+wait_for P "^state${TAB}connected"
 start_peer s S --first Sam --tunnel 10.1.0.1
 wait_for P "^contact${TAB}10\.2\.0\.1${TAB}online"
 send_command P "send 10.2.0.1 not for strangers"
