@@ -67,6 +67,9 @@ struct AppSettings {
     // Off for a relay: anyone who can reach its tunnel port would otherwise receive a copy
     // of everything said on its subnet. It then forwards only through the tunnels given.
     int learnTunnels = 1;
+    // Private conversations: sessions with other copies, pinned codes, waiting texts. Off:
+    // no listener and no sessions, every text goes to the open group.
+    int privateConversations = 1;
 
     // What the administrator's file set when the settings were loaded: saving leaves a
     // value out of the user's file while it still equals what was inherited, so that the

@@ -8,6 +8,7 @@
 #include <QMutexLocker>
 #include <exception>
 
+#include "core/private_conversations.h"
 #include "core/tollix_app.h"
 #include "protocol/body_keys.h"
 #include "protocol/sender_address.h"
@@ -105,6 +106,7 @@ void CTollixApp::RouteNewMessage(NetMessage& message, int length) {
     const bool fromHere = IsLocalAddress(message.from);
     if (!fromHere) {
         contacts_.OnIncomingMessage(message);
+        private_->Heard(message);
     }
     if (message.msgType == MSGTYPE_HELLO) {
         if (!fromHere) {
@@ -131,7 +133,10 @@ void CTollixApp::OnIncomingText(const NetMessage& message, bool outgoing) {
     // This copy's own text, heard back, belongs to the conversation with its addressee.
     Contact* contact = contacts_.FindContact(outgoing ? message.to : message.from);
     if (contact != nullptr && !text.empty()) {
-        emit textArrived(*contact, text, outgoing);
+        // From the group under a pinned contact's address: it would have written privately.
+        const TextMark mark{
+            outgoing ? Privacy::Open : private_->GroupPrivacy(message.from), Delivery::None, {}};
+        emit textArrived(*contact, text, outgoing, mark);
     }
 }
 
@@ -155,14 +160,24 @@ bool CTollixApp::SendTextTo(const std::string& address, const std::string& text)
     NetMessage message;
     codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
     // Refused unless it arrives whole in every subnet: cut on its way, it would be rejected
-    // behind a tunnel while this copy shows it as sent.
+    // behind a tunnel while this copy shows it as sent. The same bound holds for private
+    // texts, which may have to go openly.
     if (!MessageCodec::ArrivesWholeAfterRelay(message)) {
         alerts_.Show("Message is too long!");
         return false;
     }
+    return private_->Send(address, text);
+}
+
+bool CTollixApp::SendGroupText(const std::string& address, const std::string& text,
+                               bool showWhenHeard) {
+    NetMessage message;
+    codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
     // Noted before it is sent: a box shown by a failed send runs a nested event loop in
     // which the text may already come back.
-    sentTextIds_.Add(message.id, clock_.Now());
+    if (showWhenHeard) {
+        sentTextIds_.Add(message.id, clock_.Now());
+    }
     return Send(message, /*viaMulticast=*/true);
 }
 

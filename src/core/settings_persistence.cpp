@@ -39,6 +39,7 @@ constexpr std::array kIntValues{
     IntValue{"history days", &AppSettings::historyDays},
     IntValue{"show desktop notifications", &AppSettings::showNotifications},
     IntValue{"learn tunnels", &AppSettings::learnTunnels},
+    IntValue{"private conversations", &AppSettings::privateConversations},
 };
 
 // Names of the n-th tunnel's values: "tunnel_0 tunHost", with the space.

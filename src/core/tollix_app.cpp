@@ -1,5 +1,7 @@
 #include "core/tollix_app.h"
 
+#include "core/private_conversations.h"
+
 #include "net/multicast_socket.h"
 #include "net/system_error.h"
 #include "net/unicast_socket.h"
@@ -29,6 +31,9 @@ CTollixApp::CTollixApp(MulticastChannel& multicast, TunnelChannel& tunnel, const
 CTollixApp::~CTollixApp() = default;
 
 void CTollixApp::Initialise() {
+    private_ = std::make_unique<PrivateConversations>(*this);
+    contacts_.SetPinned(
+        [this](const std::string& address) { return private_->Pin(address).has_value(); });
     stats_.startTime = clock_.Now();
     lastActivityTime_ = clock_.Now();
 }

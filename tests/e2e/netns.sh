@@ -139,14 +139,17 @@ start_desktop() {
 }
 
 # start_peer HOST NAME ARGS...: runs tollix-cli in HOST, reading commands from
-# $WORK_DIR/NAME.in (a fifo kept open until stop_peer) and writing $WORK_DIR/NAME.out.
+# $WORK_DIR/NAME.in (a fifo kept open until stop_peer) and writing $WORK_DIR/NAME.out (on
+# a restart, after what it wrote before). Its data folder (identity, and the history
+# without --config) is $WORK_DIR/NAME.data, kept over restarts.
 start_peer() {
     host="$NS_PREFIX-$1"
     name=$2
     shift 2
+    rm -f "$WORK_DIR/$name.in"
     mkfifo "$WORK_DIR/$name.in"
-    ip netns exec "$host" "$TOLLIX_CLI" "$@" <"$WORK_DIR/$name.in" >"$WORK_DIR/$name.out" \
-        2>"$WORK_DIR/$name.err" &
+    XDG_DATA_HOME="$WORK_DIR/$name.data" ip netns exec "$host" "$TOLLIX_CLI" "$@" \
+        <"$WORK_DIR/$name.in" >>"$WORK_DIR/$name.out" 2>>"$WORK_DIR/$name.err" &
     eval "PEER_PID_$name=$!"
     exec {fd}>"$WORK_DIR/$name.in"
     eval "PEER_FD_$name=$fd"

@@ -107,6 +107,7 @@ bool OnSettings(CTollixApp& app, const SettingsStore& store,
             setAutostart(settings.startWithWindows != 0);
         }
         settings.SaveSettings(store);
+        app.SettingsChanged();
     }
     delete sheet.data();
     return accepted;
