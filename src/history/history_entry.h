@@ -34,7 +34,7 @@ struct HistoryEntry {
     // names a private text (empty for open ones).
     Privacy privacy = Privacy::Open;
     Delivery delivery = Delivery::None;
-    QString textId;
+    QString textId{};
 
     // First and last name joined by one blank, trimmed, as the lines show the sender.
     QString SenderName() const {

@@ -14,6 +14,8 @@ command -v ip >/dev/null 2>&1 || skip "needs the ip command (iproute2)"
 NS_PREFIX="tlx$$"
 NAMESPACES=""
 WORK_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tollix-e2e.XXXXXX")
+# Identities and histories of the programs a test runs stay in its own folder.
+export XDG_DATA_HOME="$WORK_DIR/data"
 
 cleanup() {
     for ns in $NAMESPACES; do
@@ -153,6 +155,15 @@ start_peer() {
     eval "PEER_PID_$name=$!"
     exec {fd}>"$WORK_DIR/$name.in"
     eval "PEER_FD_$name=$fd"
+}
+
+# open_only_config: prints a settings folder (for --config) in which private conversations
+# are off, for peers that test the open group itself: their texts go through the group and
+# the tunnels as they did before sessions existed.
+open_only_config() {
+    mkdir -p "$WORK_DIR/open-only/Quardell"
+    printf '[settings]\nprivate%%20conversations=0\n' >"$WORK_DIR/open-only/Quardell/Tollix.conf"
+    echo "$WORK_DIR/open-only"
 }
 
 # send_command NAME LINE: one line on the peer's standard input.

@@ -14,13 +14,11 @@ ip -n "$NS_PREFIX-lan" link set br0 type bridge ageing_time 0
 ip netns exec "$NS_PREFIX-c" tcpdump -i eth0 -U -w "$WORK_DIR/capture.pcap" \
     2>"$WORK_DIR/tcpdump.log" &
 capture=$!
-mkdir -p "$WORK_DIR/dconf/Quardell"
-printf '[settings]\nprivate%%20conversations=0\n' >"$WORK_DIR/dconf/Quardell/Tollix.conf"
 sleep 1  # tcpdump is listening
 
 start_peer a A --first Ann
 start_peer b B --first Bob
-start_peer d D --first Dan --config "$WORK_DIR/dconf"
+start_peer d D --first Dan --config "$(open_only_config)"
 wait_for A "^contact${TAB}10\.0\.0\.2"
 wait_for A "^contact${TAB}10\.0\.0\.4"
 wait_for B "^contact${TAB}10\.0\.0\.1"

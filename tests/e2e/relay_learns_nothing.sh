@@ -10,8 +10,8 @@ mkdir -p "$WORK_DIR/r/Quardell"
 cp "$(dirname "$0")/../../packaging/tollix-relay.conf" "$WORK_DIR/r/Quardell/Tollix.conf"
 start_peer r R --serve --config "$WORK_DIR/r"
 wait_for R "^state${TAB}connected"
-start_peer p P --first Pat
-start_peer s S --first Sam --tunnel 10.1.0.1
+start_peer p P --first Pat --config "$(open_only_config)"  # its text goes to the group
+start_peer s S --first Sam --tunnel 10.1.0.1 --config "$(open_only_config)"
 wait_for P "^contact${TAB}10\.2\.0\.1${TAB}online"
 send_command P "send 10.2.0.1 not for strangers"
 wait_for P "^text${TAB}out${TAB}10\.2\.0\.1"

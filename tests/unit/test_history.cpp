@@ -270,7 +270,7 @@ private slots:
         }
         HistoryStore store(Data());
         QVERIFY(store.Open());
-        QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(3));
+        QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(4));
         const QList<HistoryEntry> kept = store.Last("10.0.0.1", 10);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(kept[0].id, 7);

@@ -13,6 +13,13 @@ namespace tollix {
 
 namespace {
 
+// The property of a mark's characters that holds its private text's ID.
+constexpr int kTextIdProperty = QTextFormat::UserProperty + 1;
+
+TextMark MarkOf(const HistoryEntry& entry) {
+    return {entry.privacy, entry.delivery, entry.textId.toStdString()};
+}
+
 // Texts from other systems may break lines with CR LF or CR alone.
 QString WithLineFeeds(const QString& line) {
     QString text = line;
@@ -47,17 +54,54 @@ CDialogView::CDialogView(QWidget* parent) : CRichEditPane(parent) {
     setPalette(colours);
 }
 
-void CDialogView::AppendEntry(bool outgoing, const QString& line, qint64 id) {
-    AppendAtEnd(outgoing, line, id);
+void CDialogView::AppendEntry(bool outgoing, const QString& line, qint64 id, const TextMark& mark) {
+    AppendAtEnd(outgoing, line, id, mark);
     ScrollToNewest();
 }
 
-void CDialogView::AppendAtEnd(bool outgoing, const QString& line, qint64 id) {
+void CDialogView::AppendAtEnd(bool outgoing, const QString& line, qint64 id, const TextMark& mark) {
     // A cursor of its own: the user's caret and selection in the history stay as they are.
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     const int first = end.blockNumber();
-    Note(id, first, InsertEntry(end, outgoing, line));
+    Note(id, first, InsertEntry(end, outgoing, line, mark));
+}
+
+QString CDialogView::MarkText(const TextMark& mark, bool outgoing) {
+    if (mark.privacy != Privacy::Private || !outgoing) {
+        return QString::fromLatin1(PrivacyName(mark.privacy));
+    }
+    switch (mark.delivery) {
+        case Delivery::Sending:
+            return QStringLiteral("private, sending");
+        case Delivery::Delivered:
+            return QStringLiteral("private, delivered");
+        case Delivery::Waiting:
+            return QStringLiteral("private, waiting");
+        case Delivery::Cancelled:
+            return QStringLiteral("cancelled, not sent");
+        default:
+            return QStringLiteral("private");
+    }
+}
+
+void CDialogView::SetMark(const TextMark& mark) {
+    const QString id = QString::fromStdString(mark.id);
+    // Newest first: a mark changes soon after its text was shown.
+    for (QTextBlock block = document()->lastBlock(); block.isValid(); block = block.previous()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QTextFragment piece = fragment.fragment();
+            if (piece.charFormat().property(kTextIdProperty).toString() != id) {
+                continue;
+            }
+            QTextCursor cursor(document());
+            cursor.setPosition(piece.position());
+            cursor.setPosition(piece.position() + piece.length(), QTextCursor::KeepAnchor);
+            cursor.insertText(QStringLiteral("  [%1]").arg(MarkText(mark, true)),
+                              piece.charFormat());
+            return;
+        }
+    }
 }
 
 void CDialogView::ScrollToNewest() {
@@ -70,7 +114,8 @@ QString CDialogView::StoredLine(const HistoryEntry& entry) {
              entry.SenderName(), entry.text);
 }
 
-int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line) {
+int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line,
+                             const TextMark& textMark) {
     // Explicit colours on mark and line, so that neither takes the format of its neighbour.
     const int first = at.blockNumber();
     QTextCharFormat mark;
@@ -79,13 +124,22 @@ int CDialogView::InsertEntry(QTextCursor& at, bool outgoing, const QString& line
     at.insertText(QString(outgoing ? kSentMark : kReceivedMark), mark);
     QTextCharFormat text;
     text.setForeground(colours.line[outgoing ? 1 : 0]);
-    at.insertText(WithLineFeeds(line) + u'\n', text);
+    at.insertText(WithLineFeeds(line), text);
+    if (marksShown_) {
+        QTextCharFormat faded;
+        faded.setForeground(palette().color(QPalette::PlaceholderText));
+        if (!textMark.id.empty()) {
+            faded.setProperty(kTextIdProperty, QString::fromStdString(textMark.id));
+        }
+        at.insertText(QStringLiteral("  [%1]").arg(MarkText(textMark, outgoing)), faded);
+    }
+    at.insertText(QStringLiteral("\n"), text);
     return at.blockNumber() - first;
 }
 
 void CDialogView::AppendStoredEntries(const QList<HistoryEntry>& entries) {
     for (const HistoryEntry& entry : entries) {
-        AppendAtEnd(entry.outgoing, StoredLine(entry), entry.id);
+        AppendAtEnd(entry.outgoing, StoredLine(entry), entry.id, MarkOf(entry));
     }
     ScrollToNewest();
 }
@@ -106,7 +160,9 @@ void CDialogView::PrependStoredEntries(const QList<HistoryEntry>& entries) {
     QList<std::pair<qint64, Place>> placed;
     for (const HistoryEntry& entry : entries) {
         const int first = start.blockNumber();
-        placed.append({entry.id, {first, InsertEntry(start, entry.outgoing, StoredLine(entry))}});
+        placed.append(
+            {entry.id,
+             {first, InsertEntry(start, entry.outgoing, StoredLine(entry), MarkOf(entry))}});
     }
     const int added = start.blockNumber();
     base_ += added;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTextCursor>
 
+#include "core/text_mark.h"
 #include "history/history_entry.h"
 #include "ui/conversation/rich_edit_pane.h"
 
@@ -19,6 +20,10 @@ namespace tollix {
 // Above the entries of this session it may show stored ones, in the same colours and
 // marks with their date and time, and below those a separator line "Earlier messages".
 // Entries with a history id can be found again, highlighted and scrolled to.
+//
+// While private conversations are on, each entry ends with its mark in faded brackets:
+// how it travelled (private, open, unverified) and, for the user's private texts, where it
+// is (sending, delivered, waiting, cancelled); a later mark replaces it.
 class CDialogView : public CRichEditPane {
     Q_OBJECT
 
@@ -31,7 +36,14 @@ public:
 
     // A live entry at the end: the mark, then `line` and one line break in the entry's
     // colour; `id` (when not 0) finds it again. The newest text is scrolled into view.
-    void AppendEntry(bool outgoing, const QString& line, qint64 id);
+    void AppendEntry(bool outgoing, const QString& line, qint64 id, const TextMark& mark = {});
+
+    // Whether entries appended from now on carry their privacy and delivery marks.
+    void SetMarksShown(bool shown) { marksShown_ = shown; }
+    // The words of a mark: "private, delivered", "unverified", "open", ...
+    static QString MarkText(const TextMark& mark, bool outgoing);
+    // The entry of the private text with this ID shows the new mark.
+    void SetMark(const TextMark& mark);
 
     // Stored entries, oldest first: at the end (before the separator), or before all
     // others (an earlier page), keeping in view what was in view.
@@ -71,8 +83,8 @@ private:
     // background changed.
     const EntryColours& Colours() const;
     // Inserts an entry at `at` (which moves past it); returns the blocks it took.
-    int InsertEntry(QTextCursor& at, bool outgoing, const QString& line);
-    void AppendAtEnd(bool outgoing, const QString& line, qint64 id);
+    int InsertEntry(QTextCursor& at, bool outgoing, const QString& line, const TextMark& mark);
+    void AppendAtEnd(bool outgoing, const QString& line, qint64 id, const TextMark& mark);
     void ScrollToNewest();
     void Note(qint64 id, int firstBlock, int blocks);
     QTextCursor EntryCursor(qint64 id) const;
@@ -81,6 +93,7 @@ private:
     QHash<qint64, Place> places_;
     // Blocks put before the first one: a block's number minus base_ stays what was noted.
     int base_ = 0;
+    bool marksShown_ = false;
 };
 
 }  // namespace tollix
