@@ -9,7 +9,11 @@
 namespace tollix {
 
 PrivateHost::PrivateHost(CTollixApp& app, QString dataDir, HistoryStore* history, QObject* parent)
-    : QObject(parent), app_(app), dataDir_(std::move(dataDir)), service_(app.Private()) {
+    : QObject(parent),
+      app_(app),
+      dataDir_(std::move(dataDir)),
+      history_(history),
+      service_(app.Private()) {
     connect(&service_, &SessionService::notice, this,
             [this](const QString& text) { app_.Alerts().Show(text.toStdString()); });
     connect(&app_, &CTollixApp::connectionChanged, this, &PrivateHost::Apply);
@@ -29,7 +33,12 @@ PrivateHost::PrivateHost(CTollixApp& app, QString dataDir, HistoryStore* history
 }
 
 PrivateHost::~PrivateHost() {
+    // The core and the history outlive what this object made for them.
     app_.Private().SetChannel(nullptr);
+    app_.Private().UseOwnStores();
+    if (history_ != nullptr) {
+        history_->Budget().SetKeepsAll({});
+    }
 }
 
 void PrivateHost::SyncHistory() {

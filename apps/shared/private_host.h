@@ -36,6 +36,7 @@ private:
 
     CTollixApp& app_;
     QString dataDir_;
+    HistoryStore* history_;
     SessionService service_;
     std::unique_ptr<HistoryPrivateStore> stored_;
     bool storesSet_ = false;

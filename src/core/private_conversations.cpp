@@ -4,7 +4,6 @@
 #include <QRandomGenerator>
 #include <algorithm>
 
-#include "core/memory_private_store.h"
 #include "core/tollix_app.h"
 
 namespace tollix {

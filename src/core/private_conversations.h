@@ -5,12 +5,13 @@
 #include <QTimer>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "core/private_store.h"
+#include "core/memory_private_store.h"
 #include "core/text_mark.h"
 #include "core/throttled_log.h"
 #include "protocol/net_message.h"
@@ -76,6 +77,8 @@ public:
     // Where pins and waiting texts are kept; both must outlive this object (or be replaced
     // first). The in-memory store of its own is used until then.
     void SetStores(PinStore& pins, WaitingStore& waiting);
+    // Back to the in-memory store of its own, before the stores given go away.
+    void UseOwnStores() { SetStores(*ownStore_, *ownStore_); }
     // The sessions; nullptr switches private conversations off.
     void SetChannel(SessionChannel* channel);
     bool IsOn() const;
@@ -174,7 +177,7 @@ private:
     CTollixApp& app_;
     Timings timings_;
     SessionChannel* channel_ = nullptr;
-    std::unique_ptr<class MemoryPrivateStore> ownStore_;
+    std::unique_ptr<MemoryPrivateStore> ownStore_;
     PinStore* pins_;
     WaitingStore* waiting_;
     std::unordered_map<std::string, Peer> peers_;

@@ -8,6 +8,7 @@
 #include <QToolBar>
 
 #include "core/main_frame_rules.h"
+#include "core/private_conversations.h"
 #include "platform/activity_source.h"
 #include "platform/taskbar.h"
 #include "ui/about/about_dlg.h"
@@ -54,6 +55,7 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
         app_.Settings().trayIconAlwaysVisible != 0 && tray_.isAvailable();
     setWindowFlag(Qt::Tool, reachedThroughTray);
     setCentralWidget(view_);
+    view_->SetPrivate(&app_.Private());
     CreateToolBar();
     CreateStatusBar();
 
@@ -237,6 +239,8 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
     }
     auto* window = CMsgFrame::Of(*contact);
     if (window == nullptr) {
+        // A private session, so that the window can say where the next text goes.
+        app_.Private().Prepare(contact->address);
         // A window of its own, with its own task-bar button.
         window = new CMsgFrame(app_, this);
         window->SetContact(contact);
@@ -274,8 +278,9 @@ void CMainFrame::OpenFileTransfer(Contact* contact) {
     dialog->activateWindow();
 }
 
-void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool outgoing) {
-    texts_->OnText(contact, text, outgoing);  // stored, then shown
+void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool outgoing,
+                                const TextMark& mark) {
+    texts_->OnText(contact, text, outgoing, mark);  // stored, then shown
 }
 
 void CMainFrame::CloseContactWindows(Contact& contact) {

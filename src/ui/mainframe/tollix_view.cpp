@@ -1,11 +1,13 @@
 #include "ui/mainframe/tollix_view.h"
 
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStyledItemDelegate>
 
+#include "core/private_conversations.h"
 #include "ui/common/pictures.h"
 #include "ui/common/window_modal.h"
 
@@ -89,17 +91,54 @@ QString CTollixView::ContactInfoText(const QModelIndex& item, const Contact* con
              QString::fromStdString(contact->client));
 }
 
+QString CTollixView::SecurityCodesText(const PrivateConversations& conversations,
+                                       const Contact& contact) {
+    const std::optional<PinnedCode> pin = conversations.Pin(contact.address);
+    QString text = QString("\n\nYour security code:\n%1\n\nTheir security code:\n%2")
+                       .arg(QString::fromStdString(conversations.OwnCode()),
+                            pin ? QString::fromStdString(pin->code)
+                                : QString("not known yet: no private conversation so far"));
+    const std::string changed = conversations.ChangedCode(contact.address);
+    if (!changed.empty()) {
+        text += QString("\n\nIt has changed to (not accepted yet):\n%1")
+                    .arg(QString::fromStdString(changed));
+    }
+    if (pin) {
+        text +=
+            "\n\nCompare both codes with them, aloud or in person; when they match, tick "
+            "\"Verified\".";
+    }
+    return text;
+}
+
 void CTollixView::OnContactInfo() {
     const QModelIndex item = currentIndex();
     if (!item.isValid()) {
         return;
     }
     // The item's own text: its name, without the count of unread texts.
-    auto* box =
-        new QMessageBox(QMessageBox::Information, "Info",
-                        ContactInfoText(contacts_.mapToSource(item), contacts_.ContactAt(item)),
-                        QMessageBox::Ok, this);
+    const Contact* contact = contacts_.ContactAt(item);
+    QString text = ContactInfoText(contacts_.mapToSource(item), contact);
+    const bool codes = contact != nullptr && private_ != nullptr && private_->IsOn();
+    if (codes) {
+        text += SecurityCodesText(*private_, *contact);
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, "Info", text, QMessageBox::Ok, this);
     box->setTextFormat(Qt::PlainText);  // names come from the network
+    const std::optional<PinnedCode> pin =
+        codes ? private_->Pin(contact->address) : std::optional<PinnedCode>();
+    if (pin) {
+        auto* verified = new QCheckBox("Verified", box);
+        verified->setChecked(pin->verified);
+        box->setCheckBox(verified);
+        // The contact may be gone by the time the box closes: its address is what counts.
+        connect(box, &QDialog::finished, this,
+                [this, verified, address = contact->address, was = pin->verified] {
+                    if (verified->isChecked() != was) {
+                        private_->SetVerified(address, verified->isChecked());
+                    }
+                });
+    }
     OpenWindowModal(box);
 }
 
