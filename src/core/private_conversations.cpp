@@ -409,6 +409,7 @@ void PrivateConversations::OnSessionEstablished(const QString& from, const Sessi
     }
     Peer& peer = peers_[address];
     peer.opening = false;
+    peer.triedAgain = false;
     peer.sessionCode = names.code;
     peer.names = names;
     const std::string code = names.code.toStdString();
@@ -442,14 +443,31 @@ void PrivateConversations::OnSessionEstablished(const QString& from, const Sessi
     Pump(address);
 }
 
-void PrivateConversations::OnSessionFailed(const QString& from) {
+void PrivateConversations::OnSessionFailed(const QString& from, bool refused) {
     const std::string address = from.toStdString();
     Peer* peer = Find(address);
     if (peer == nullptr) {
         return;
     }
+    const bool pinned = Pins().FindPin(address).has_value();
+    if (!pinned && refused && CanOpen() && !std::exchange(peer->triedAgain, true)) {
+        // Still opening meanwhile: its texts stay held.
+        QTimer::singleShot(timings_.secondTryMs, this, [this, address] {
+            const Peer* again = Find(address);
+            if (again == nullptr || !again->opening) {
+                return;
+            }
+            if (CanOpen()) {
+                channel_->Open(QString::fromStdString(address));
+            } else {
+                OnSessionFailed(QString::fromStdString(address), false);
+            }
+        });
+        return;
+    }
     peer->opening = false;
-    if (Pins().FindPin(address)) {
+    peer->triedAgain = false;
+    if (pinned) {
         MarkWaiting(address);
         ReleaseHeld(address, true);
     } else {

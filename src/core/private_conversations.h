@@ -59,6 +59,10 @@ public:
         int retryIntervalMs = 1000;  // after a contact was heard, an open that failed is tried
         int retryForMs = 10000;      // again this often, for this long
         int tickMs = 1000;           // how often deadlines are looked at
+        // A contact without a pin that refused the open is tried once more after this
+        // long before it is written openly: a copy that has just started (and announced
+        // itself) listens only once its identity is loaded.
+        int secondTryMs = 500;
     };
 
     enum class State {
@@ -118,7 +122,7 @@ public:
     // SessionEvents.
     void OnSessionsRunning(bool running) override;
     void OnSessionEstablished(const QString& address, const SessionPeer& peer) override;
-    void OnSessionFailed(const QString& address) override;
+    void OnSessionFailed(const QString& address, bool refused) override;
     void OnSessionClosed(const QString& address) override;
     void OnSessionText(const QString& address, const QString& id, const QString& text) override;
     void OnSessionAck(const QString& address, const QString& id) override;
@@ -146,6 +150,7 @@ private:
         std::deque<std::string> held;    // texts to a contact without a pin, until the open ends
         std::unordered_map<std::string, std::int64_t> inFlight;  // sent ID: when (steady_)
         int lostSessions = 0;
+        bool triedAgain = false;  // after a refusal, for a contact without a pin
     };
 
     PinStore& Pins() const { return *pins_; }

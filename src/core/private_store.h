@@ -15,11 +15,11 @@ namespace tollix {
 // A contact's security code as first seen over a session (trust on first use), with the
 // names it gave then and whether the user has compared the codes.
 struct PinnedCode {
-    std::string address;
-    std::string code;
-    std::string firstName;
-    std::string lastName;
-    std::string groupName;
+    std::string address{};
+    std::string code{};
+    std::string firstName{};
+    std::string lastName{};
+    std::string groupName{};
     bool verified = false;
     std::int64_t pinnedAtMs = 0;  // since the epoch
 
@@ -37,9 +37,9 @@ public:
 // A text to a contact with a pinned code that has not been acknowledged yet: on its way
 // over a session, or waiting until the contact can be reached privately.
 struct WaitingText {
-    std::string id;  // the private text's ID, kept for every try
-    std::string address;
-    std::string text;
+    std::string id{};  // the private text's ID, kept for every try
+    std::string address{};
+    std::string text{};
     std::int64_t timeMs = 0;  // when the user wrote it
 
     bool operator==(const WaitingText&) const = default;

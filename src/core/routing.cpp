@@ -157,11 +157,13 @@ bool CTollixApp::SendTextTo(const std::string& address, const std::string& text)
     if (text.empty()) {
         return true;
     }
+    if (!private_->IsOn()) {
+        return SendGroupText(address, text);
+    }
+    // The bound of the open group holds for private texts as well: they may have to go
+    // openly.
     NetMessage message;
     codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
-    // Refused unless it arrives whole in every subnet: cut on its way, it would be rejected
-    // behind a tunnel while this copy shows it as sent. The same bound holds for private
-    // texts, which may have to go openly.
     if (!MessageCodec::ArrivesWholeAfterRelay(message)) {
         alerts_.Show("Message is too long!");
         return false;
@@ -173,6 +175,12 @@ bool CTollixApp::SendGroupText(const std::string& address, const std::string& te
                                bool showWhenHeard) {
     NetMessage message;
     codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
+    // Refused unless it arrives whole in every subnet: cut on its way, it would be rejected
+    // behind a tunnel while this copy shows it as sent.
+    if (!MessageCodec::ArrivesWholeAfterRelay(message)) {
+        alerts_.Show("Message is too long!");
+        return false;
+    }
     // Noted before it is sent: a box shown by a failed send runs a nested event loop in
     // which the text may already come back.
     if (showWhenHeard) {

@@ -25,8 +25,9 @@ public:
     // not any more (stopped, or no identity could be had).
     virtual void OnSessionsRunning(bool running) = 0;
     virtual void OnSessionEstablished(const QString& address, const SessionPeer& peer) = 0;
-    // An Open that led to no session: refused, no answer, or not a session peer.
-    virtual void OnSessionFailed(const QString& address) = 0;
+    // An Open that led to no session: `refused` when nothing listened on the port (a copy
+    // that has just started may not listen yet), otherwise no answer or not a session peer.
+    virtual void OnSessionFailed(const QString& address, bool refused) = 0;
     // An established session ended (by the peer, a fault, the idle time or for room).
     virtual void OnSessionClosed(const QString& address) = 0;
     virtual void OnSessionText(const QString& address, const QString& id, const QString& text) = 0;

@@ -50,8 +50,8 @@ void SessionService::Run() {
                     address, {code, hello.client, hello.firstName, hello.lastName, hello.group});
             });
     connect(&manager, &SessionManager::failed, this,
-            [this](const QString& address, OpenFailure, const QString&) {
-                events_.OnSessionFailed(address);
+            [this](const QString& address, OpenFailure failure, const QString&) {
+                events_.OnSessionFailed(address, failure == OpenFailure::Refused);
             });
     connect(
         &manager, &SessionManager::closed, this,
