@@ -23,7 +23,8 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:strict_init_order=1 
                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run test test-sanitize bench bench-flood bench-flood-desktop fuzz install \
+.PHONY: all deps build run test test-sanitize bench bench-flood bench-flood-desktop bench-sessions \
+        fuzz install \
         package format clean
 
 all: build
@@ -67,6 +68,13 @@ bench-flood: build
 bench-flood-desktop: DEPS_GROUPS = test
 bench-flood-desktop: build
 	bench/flood_desktop.sh $(BUILD_DIR)
+
+# Private sessions against a terminal peer in network namespaces (root): the first text and
+# later ones to their ACKs, 256 sessions held, stalled handshakes, start-up; never part of
+# `make test`.
+bench-sessions: DEPS_GROUPS = test
+bench-sessions: build
+	bench/sessions.sh $(BUILD_DIR)
 
 fuzz: DEPS_GROUPS = fuzz
 fuzz: deps
