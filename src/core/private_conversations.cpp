@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <utility>
 
 #include "core/tollix_app.h"
 
@@ -70,12 +71,10 @@ void PrivateConversations::SetStores(PinStore& pins, WaitingStore& waiting) {
 }
 
 void PrivateConversations::SetChannel(SessionChannel* channel) {
-    if (channel_ != nullptr && channel == nullptr) {
-        OnSessionsRunning(false);
-    }
-    channel_ = channel;
-    for (const auto& [address, peer] : peers_) {
-        emit stateChanged(address);
+    if (std::exchange(channel_, channel) != nullptr && channel == nullptr) {
+        OnSessionsRunning(false);  // what was on its way waits, and is said to
+    } else {
+        emit sessionsRunning(CanOpen());  // every conversation looks again
     }
 }
 

@@ -129,7 +129,8 @@ public:
     void OnSessionProtocolError(const QString& address, const QString& detail) override;
 
 signals:
-    // Sessions can be opened from now on, or not any more.
+    // Sessions can be opened from now on, or not any more (also when the channel was
+    // given or taken): what every conversation shows may have changed.
     void sessionsRunning(bool running);
     // What StateOf, Pin or ChangedCode say about the contact may have changed.
     void stateChanged(const std::string& address);
