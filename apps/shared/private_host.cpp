@@ -1,5 +1,7 @@
 #include "private_host.h"
 
+#include <QTimer>
+
 #include "core/private_conversations.h"
 #include "core/tollix_app.h"
 #include "history/history_private_store.h"
@@ -7,6 +9,13 @@
 #include "protocol/version.h"
 
 namespace tollix {
+
+namespace {
+
+// How soon pins and waiting texts are read again from a history file that was busy.
+constexpr int kBusyRetryMs = 500;
+
+}  // namespace
 
 PrivateHost::PrivateHost(CTollixApp& app, QString dataDir, HistoryStore* history, QObject* parent)
     : QObject(parent),
@@ -47,6 +56,9 @@ void PrivateHost::SyncHistory() {
     if (!storesSet_ && stored_->Loaded()) {
         storesSet_ = true;
         app_.Private().SetStores(*stored_, *stored_);
+    } else if (!storesSet_ && history_->IsOpen()) {
+        // Busy (another program's transaction): read again a little later.
+        QTimer::singleShot(kBusyRetryMs, this, &PrivateHost::SyncHistory);
     }
 }
 

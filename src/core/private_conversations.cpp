@@ -60,14 +60,33 @@ PrivateConversations::PrivateConversations(CTollixApp& app, QObject* parent)
 PrivateConversations::~PrivateConversations() = default;
 
 void PrivateConversations::SetStores(PinStore& pins, WaitingStore& waiting) {
-    pins_ = &pins;
-    waiting_ = &waiting;
-    marks_.clear();
-    for (const std::string& address : waiting.WaitingAddresses()) {
-        for (const WaitingText& text : waiting.WaitingFor(address)) {
-            marks_[text.id] = Delivery::Waiting;
+    // What was kept in memory meanwhile (before a history could be read) goes along.
+    if (pins_ == ownStore_.get() && &pins != pins_) {
+        for (const std::string& address : ownStore_->PinnedAddresses()) {
+            if (!pins.FindPin(address)) {
+                pins.SavePin(*ownStore_->FindPin(address));
+            }
         }
     }
+    if (waiting_ == ownStore_.get() && &waiting != waiting_) {
+        for (const std::string& address : ownStore_->WaitingAddresses()) {
+            for (const WaitingText& text : ownStore_->WaitingFor(address)) {
+                waiting.AddWaiting(text);
+                ownStore_->RemoveWaiting(text.id);
+            }
+        }
+    }
+    pins_ = &pins;
+    waiting_ = &waiting;
+    // Those on their way keep their marks; the others wait.
+    std::unordered_map<std::string, Delivery> marks;
+    for (const std::string& address : waiting.WaitingAddresses()) {
+        for (const WaitingText& text : waiting.WaitingFor(address)) {
+            const auto known = marks_.find(text.id);
+            marks[text.id] = known != marks_.end() ? known->second : Delivery::Waiting;
+        }
+    }
+    marks_ = std::move(marks);
 }
 
 void PrivateConversations::SetChannel(SessionChannel* channel) {
