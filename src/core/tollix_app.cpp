@@ -1,7 +1,6 @@
 #include "core/tollix_app.h"
 
 #include "core/private_conversations.h"
-
 #include "net/multicast_socket.h"
 #include "net/system_error.h"
 #include "net/unicast_socket.h"
@@ -28,7 +27,9 @@ CTollixApp::CTollixApp(MulticastChannel& multicast, TunnelChannel& tunnel, const
     Initialise();
 }
 
-CTollixApp::~CTollixApp() = default;
+CTollixApp::~CTollixApp() {
+    contacts_.SetPinned({});  // the private conversations go first
+}
 
 void CTollixApp::Initialise() {
     private_ = std::make_unique<PrivateConversations>(*this);
