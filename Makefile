@@ -24,7 +24,7 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:strict_init_order=1 
                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run test test-sanitize bench bench-flood bench-flood-desktop bench-files \
-        fuzz install \
+        bench-sessions fuzz install \
         package format clean
 
 all: build
@@ -76,6 +76,13 @@ BENCH_FILES_ARGS ?=
 bench-files: DEPS_GROUPS = bench-files
 bench-files: build
 	bench/file_speed.py --build $(BUILD_DIR) $(BENCH_FILES_ARGS)
+
+# Private sessions against a terminal peer in network namespaces (root): the first text and
+# later ones to their ACKs, 256 sessions held, stalled handshakes, start-up; never part of
+# `make test`.
+bench-sessions: DEPS_GROUPS = test
+bench-sessions: build
+	bench/sessions.sh $(BUILD_DIR)
 
 fuzz: DEPS_GROUPS = fuzz
 fuzz: deps

@@ -10,7 +10,7 @@ packages_for() {
         build) echo "g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
                      qt6-svg-dev libqt6svg6 qt6-qpa-plugins libx11-dev libxi-dev libxcb1-dev
                      libbenchmark-dev libqt6sql6-sqlite libssl-dev" ;;
-        test) echo "iproute2 xvfb xauth xdotool dbus-daemon dbus-bin sqlite3" ;;
+        test) echo "iproute2 xvfb xauth xdotool dbus-daemon dbus-bin sqlite3 tcpdump" ;;
         fuzz) echo "clang libclang-rt-14-dev" ;;
         package) echo "dpkg-dev file lintian" ;;
         try-install) echo "debootstrap" ;;

@@ -12,6 +12,7 @@
 #include "history/history_store.h"
 #include "input_lines.h"
 #include "platform/sleep_guard.h"
+#include "private_host.h"
 #include "protocol/version.h"
 #include "terminal_peer.h"
 
@@ -70,15 +71,19 @@ int main(int argc, char** argv) {
 
     // Made before the peer, so that texts still on their way when the peer is gone are
     // stored all the same.
+    const QString dataDir =
+        options->configDir.isEmpty() ? HistoryStore::DefaultDataDir() : options->configDir;
     std::optional<HistoryStore> history;
     if (options->history) {
-        history.emplace(options->configDir.isEmpty() ? HistoryStore::DefaultDataDir()
-                                                     : options->configDir);
+        history.emplace(dataDir);
         QObject::connect(&*history, &HistoryStore::fault, &app, [&app](const QString& reason) {
             app.Alerts().Show(HistoryStore::AlertText(reason).toStdString());
         });
         history->Open();
     }
+
+    // Pins and waiting texts are kept in the history file, with --history.
+    PrivateHost privateHost(app, dataDir, history ? &*history : nullptr);
 
     TerminalOutput out;
     TerminalPeer peer(app, out);

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <sstream>
 
+#include "core/private_conversations.h"
 #include "history/history_store.h"
 #include "protocol/sender_address.h"
 #include "protocol/text.h"
@@ -24,8 +25,8 @@ const char* PresenceName(PresenceState presence) {
     }
 }
 
-// How long --send waits to hear its own text back before it disconnects.
-constexpr int kEchoWaitMs = 2000;
+// How long --send waits for its text to be delivered or heard back before it gives up.
+constexpr int kSendWaitMs = 10000;
 // How long a farewell may wait for the look-up of a tunnel host's name.
 constexpr int kFarewellWaitMs = 5000;
 // Texts `history` answers with when no number is given.
@@ -61,25 +62,99 @@ TerminalPeer::TerminalPeer(CTollixApp& app, TerminalOutput& out) : app_(app), ou
                 out_.WriteLine({"alert", text.toStdString()});
             });
     connect(&app_, &CTollixApp::connectionChanged, this, [this] { PrintState(); });
+    PrivateConversations& conversations = app_.Private();
+    connect(&conversations, &PrivateConversations::textMarked, this,
+            [this](const std::string& address, const std::string&, const TextMark& mark) {
+                PrintMark(address, mark);
+            });
+    connect(&conversations, &PrivateConversations::stateChanged, this, &TerminalPeer::PrintSession);
+    connect(&conversations, &PrivateConversations::textRefused, this,
+            [this](const std::string&, const std::string& reason) { out_.Complain(reason); });
 }
 
-void TerminalPeer::PrintText(const Contact& contact, const std::string& text, bool outgoing) {
+void TerminalPeer::PrintText(const Contact& contact, const std::string& text, bool outgoing,
+                             const TextMark& mark) {
     const AppSettings& settings = app_.Settings();
     const std::string name =
         outgoing ? std::string(Trim(settings.userFirstName + " " + settings.userLastName))
                  : contact.DisplayName();
+    const auto print = [this, address = contact.address, name, text, outgoing, mark] {
+        out_.WriteLine(
+            {"text", outgoing ? "out" : "in", address, name, text, PrivacyName(mark.privacy)});
+        if (outgoing && mark.delivery == Delivery::Waiting) {
+            out_.WriteLine({"waiting", address, text});
+        }
+        // A private text is acknowledged once it is stored and shown.
+        if (!outgoing && !mark.id.empty()) {
+            app_.Private().Shown(address, mark.id);
+        }
+    };
     if (history_ == nullptr) {
-        out_.WriteLine({"text", outgoing ? "out" : "in", contact.address, name, text});
+        print();
         return;
     }
     // The line is printed once the text is stored: a process killed after it loses no
     // text it has shown.
     history_->Add(TextEntry(contact.address, outgoing ? settings.Identity() : contact.Identity(),
-                            text, outgoing),
-                  this,
-                  [this, address = contact.address, name, text, outgoing](const HistoryEntry&) {
-                      out_.WriteLine({"text", outgoing ? "out" : "in", address, name, text});
-                  });
+                            text, outgoing, mark),
+                  this, [print](const HistoryEntry&) { print(); });
+}
+
+void TerminalPeer::PrintMark(const std::string& address, const TextMark& mark) {
+    if (history_ != nullptr) {
+        history_->SetMark(QString::fromStdString(mark.id), mark.privacy, mark.delivery);
+    }
+    if (mark.delivery == Delivery::Delivered) {
+        out_.WriteLine({"delivered", address});
+    } else if (mark.delivery == Delivery::Waiting) {
+        for (const WaitingText& text : app_.Private().Waiting(address)) {
+            if (text.id == mark.id) {
+                out_.WriteLine({"waiting", address, text.text});
+            }
+        }
+    }
+}
+
+void TerminalPeer::PrintSession(const std::string& address) {
+    const PrivateConversations& conversations = app_.Private();
+    std::string kind;
+    std::string code;
+    switch (conversations.StateOf(address)) {
+        case PrivateConversations::State::Private:
+            kind = "private";
+            code = conversations.Pin(address)->code;
+            break;
+        case PrivateConversations::State::OpenOnly:
+            kind = "open";
+            break;
+        case PrivateConversations::State::Changed:
+            kind = "changed";
+            code = conversations.ChangedCode(address);
+            break;
+        default:
+            return;  // nothing decided yet
+    }
+    std::string& last = sessions_[address];
+    if (last == kind + code) {
+        return;
+    }
+    last = kind + code;
+    if (code.empty()) {
+        out_.WriteLine({"session", address, kind});
+    } else {
+        out_.WriteLine({"session", address, kind, code});
+    }
+}
+
+void TerminalPeer::Trust(std::istringstream& arguments) {
+    std::string address;
+    std::string extra;
+    arguments >> address >> extra;
+    if (address.empty() || !extra.empty()) {
+        out_.Complain("usage: trust ADDRESS");
+    } else if (IsAddress(address) && !app_.Private().Trust(address)) {
+        out_.Complain("trust: no changed security code of " + address + " waits to be accepted");
+    }
 }
 
 void TerminalPeer::PrintHistory(std::istringstream& arguments) {
@@ -158,6 +233,16 @@ bool TerminalPeer::Execute(const std::string& line) {
         out_.WriteLine({"end"});
     } else if (command == "history") {
         PrintHistory(words);
+    } else if (command == "code") {
+        const std::string code = app_.Private().OwnCode();
+        if (code.empty()) {
+            out_.Complain(app_.Private().IsOn() ? "code: the identity is not ready"
+                                                : "code: private conversations are off");
+        } else {
+            out_.WriteLine({"code", code});
+        }
+    } else if (command == "trust") {
+        Trust(words);
     } else if (command == "quit") {
         return false;
     } else {
@@ -201,22 +286,43 @@ int TerminalPeer::SendOnce(const std::string& address, const std::string& text) 
     if (!app_.IsConnected()) {
         return 1;
     }
-    QEventLoop echo;
+    PrivateConversations& conversations = app_.Private();
+    QEventLoop done;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &done, &QEventLoop::quit);
+    deadline.start(kSendWaitMs);
+    if (conversations.IsStarting()) {
+        // A private text needs the identity, which is loaded meanwhile.
+        const auto running = connect(&conversations, &PrivateConversations::sessionsRunning, &done,
+                                     &QEventLoop::quit);
+        Wait(done);
+        disconnect(running);
+    }
+    bool arrived = false;
     const auto heard =
-        connect(&app_, &CTollixApp::messageRouted, &echo, [&](const NetMessage& message) {
+        connect(&app_, &CTollixApp::messageRouted, &done, [&](const NetMessage& message) {
             if (message.msgType == MSGTYPE_TEXT && message.to == address &&
                 app_.IsLocalAddress(message.from)) {
-                echo.quit();
+                arrived = true;
+                done.quit();
             }
         });
-    const bool sent = app_.SendTextTo(address, safe);
-    if (sent) {
-        QTimer::singleShot(kEchoWaitMs, &echo, &QEventLoop::quit);
-        Wait(echo);
+    const auto delivered =
+        connect(&conversations, &PrivateConversations::textMarked, &done,
+                [&](const std::string& to, const std::string&, const TextMark& mark) {
+                    if (to == address && mark.delivery == Delivery::Delivered) {
+                        arrived = true;
+                        done.quit();
+                    }
+                });
+    if (app_.SendTextTo(address, safe) && deadline.isActive()) {
+        Wait(done);
     }
     disconnect(heard);
+    disconnect(delivered);
     Disconnect();
-    return sent ? 0 : 1;
+    return arrived ? 0 : 1;
 }
 
 void TerminalPeer::Disconnect() {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <sstream>
 #include <string>
+#include <unordered_map>
 
 #include "core/tollix_app.h"
 #include "terminal_output.h"
@@ -25,8 +26,9 @@ public:
 
     // Runs one command line; returns false for `quit`.
     bool Execute(const std::string& line);
-    // Connects, sends one text, waits until it has been heard back (so that it has been
-    // forwarded into the tunnels), disconnects. Returns the exit status.
+    // Connects, sends one text, waits until it has been delivered (a private text) or heard
+    // back (an open one, which has then been forwarded into the tunnels), for 10 seconds at
+    // most, disconnects. Returns the exit status: 0 once delivered or heard back.
     int SendOnce(const std::string& address, const std::string& text);
     // Says goodbye and disconnects; waits up to 5 seconds for a farewell that waits for the
     // look-up of a tunnel host's name.
@@ -43,7 +45,13 @@ private:
     void PrintContact(const Contact& contact);
     void PrintState();
     void Send(const std::string& arguments);
-    void PrintText(const Contact& contact, const std::string& text, bool outgoing);
+    void PrintText(const Contact& contact, const std::string& text, bool outgoing,
+                   const TextMark& mark);
+    // An outgoing private text's new mark: `delivered`, `waiting`, stored with the text.
+    void PrintMark(const std::string& address, const TextMark& mark);
+    // `session ADDRESS private CODE|open|changed CODE` when that changed for the contact.
+    void PrintSession(const std::string& address);
+    void Trust(std::istringstream& arguments);
     // `history ADDRESS [N]`: the contact's last N stored texts, oldest first, then `end`.
     void PrintHistory(std::istringstream& arguments);
     // True for a dotted IPv4 address; otherwise says so on standard error.
@@ -55,6 +63,7 @@ private:
     TerminalOutput& out_;
     HistoryStore* history_ = nullptr;
     std::string lastState_;
+    std::unordered_map<std::string, std::string> sessions_;  // the last session line's fields
     QEventLoop* waiting_ = nullptr;
 };
 

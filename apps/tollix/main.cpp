@@ -9,6 +9,7 @@
 #include "platform/autostart.h"
 #include "platform/desktop_notifications.h"
 #include "platform/single_instance.h"
+#include "private_host.h"
 #include "protocol/version.h"
 #include "ui/mainframe/desktop_app.h"
 
@@ -23,8 +24,9 @@ constexpr const char* kUsage =
     "the screen edge with the people on the network, and an icon in the tray.\n"
     "\n"
     "  --config DIR   settings in DIR/Quardell/Tollix.conf, the autostart entry in\n"
-    "                 DIR/autostart and the history in DIR/Quardell/Tollix/history.sqlite\n"
-    "                 instead of the user's configuration and data folders\n"
+    "                 DIR/autostart, the history and the identity of private\n"
+    "                 conversations in DIR/Quardell/Tollix/ instead of the user's\n"
+    "                 configuration and data folders\n"
     "  --help, --version\n"
     "\n"
     "Qt's own options (such as -platform) are accepted too.\n";
@@ -73,5 +75,7 @@ int main(int argc, char** argv) {
     if (!desktop.InitInstance()) {
         return 0;
     }
+    // Its identity is loaded on a thread of its own: the window does not wait for it.
+    PrivateHost privateConversations(app, dataDir, &history);
     return QApplication::exec();
 }

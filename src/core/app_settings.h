@@ -71,6 +71,9 @@ struct AppSettings {
     // one.
     int conversationWidth = 350;
     int conversationHeight = 250;
+    // Private conversations: sessions with other copies, pinned codes, waiting texts. Off:
+    // no listener and no sessions, every text goes to the open group.
+    int privateConversations = 1;
 
     // What the administrator's file set when the settings were loaded: saving leaves a
     // value out of the user's file while it still equals what was inherited, so that the

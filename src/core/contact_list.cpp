@@ -144,7 +144,7 @@ void ContactList::Reconsider(std::string_view address) {
     if (where.contact->presence == PresenceState::Offline && !holds) {
         RemoveContact(where, where.contact->DisplayName());
         emit listChanged();
-    } else if (where.held && !holds) {
+    } else if (where.held && !Keeps(*where.contact)) {
         where.held = false;
         where.inOrder = heardOrder_.emplace(where.heard, where.contact).first;
     }
@@ -171,7 +171,7 @@ std::string ContactList::MakeRoom() {
     while (!heardOrder_.empty()) {
         Contact* oldest = heardOrder_.begin()->second;
         Location& where = contactsByAddress_.at(LowerAscii(oldest->address));
-        if (keeper_ != nullptr && keeper_->Holds(*oldest)) {
+        if (Keeps(*oldest)) {
             // Out of the order until Reconsider finds that it holds nothing any more: a
             // full list asks about each held contact once, not at every new sender.
             heardOrder_.erase(where.inOrder);
@@ -185,6 +185,10 @@ std::string ContactList::MakeRoom() {
         return address;
     }
     return {};
+}
+
+bool ContactList::Keeps(const Contact& contact) const {
+    return (keeper_ != nullptr && keeper_->Holds(contact)) || (pinned_ && pinned_(contact.address));
 }
 
 void ContactList::ClearContacts() {

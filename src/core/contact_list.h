@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QRecursiveMutex>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -79,6 +80,10 @@ public:
     // The keeper asked about leaving contacts and full lists; nullptr for none. It must
     // outlive the list or be unset first.
     void SetKeeper(const ContactKeeper* keeper) { keeper_ = keeper; }
+    // Tells contacts with a pinned security code, whom a full list never gives away.
+    void SetPinned(std::function<bool(const std::string& address)> pinned) {
+        pinned_ = std::move(pinned);
+    }
     // What the keeper holds of the contact at `address` may have dropped: a contact kept
     // after its farewell that holds nothing any more leaves now, and a full list may give
     // the contact's place away again.
@@ -154,8 +159,11 @@ private:
     // Lets the contact heard least recently that the keeper does not hold go, and returns
     // its address; empty when there is none, or when this second's places are given away.
     std::string MakeRoom();
+    // The keeper holds the contact, or it has a pinned code: its place is not given away.
+    bool Keeps(const Contact& contact) const;
 
     const ContactKeeper* keeper_ = nullptr;
+    std::function<bool(const std::string& address)> pinned_;
     const Clock& clock_;
     std::int64_t replacingSecond_ = 0;
     int replacements_ = 0;  // in replacingSecond_

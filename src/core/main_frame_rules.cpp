@@ -51,10 +51,15 @@ std::string OwnPresenceText(bool connected, PresenceState presence, const AppSet
     return text;
 }
 
-std::string ContactTooltipText(const Contact& contact) {
-    return contact.DisplayName() + "\nGroup: " + GroupName(contact.groupName) +
-           "\nAddress: " + contact.address + "\nPresence: " + PresenceName(contact.presence) +
-           "\nClient: " + contact.client;
+std::string ContactTooltipText(const Contact& contact, const std::string& conversation) {
+    std::string text = contact.DisplayName() + "\nGroup: " + GroupName(contact.groupName) +
+                       "\nAddress: " + contact.address +
+                       "\nPresence: " + PresenceName(contact.presence) +
+                       "\nClient: " + contact.client;
+    if (!conversation.empty()) {
+        text += "\nConversation: " + conversation;
+    }
+    return text;
 }
 
 std::string GroupTooltipText(const std::string& name, int online, int total) {

@@ -23,8 +23,9 @@ std::string OwnPresenceText(bool connected, PresenceState presence, const AppSet
 inline constexpr const char* kNoGroupText = "(no group)";
 
 // The tooltip of a contact's row, one line each: its whole name, group, address, presence
-// and client.
-std::string ContactTooltipText(const Contact& contact);
+// and client; then, when private conversations are on, how a conversation with it goes
+// ("private, verified", "private", "open", ...).
+std::string ContactTooltipText(const Contact& contact, const std::string& conversation = {});
 // The tooltip of a group's row: its whole name and how many of its contacts are online.
 std::string GroupTooltipText(const std::string& name, int online, int total);
 

@@ -8,6 +8,7 @@
 #include <QMutexLocker>
 #include <exception>
 
+#include "core/private_conversations.h"
 #include "core/tollix_app.h"
 #include "protocol/body_keys.h"
 #include "protocol/sender_address.h"
@@ -105,6 +106,7 @@ void CTollixApp::RouteNewMessage(NetMessage& message, int length) {
     const bool fromHere = IsLocalAddress(message.from);
     if (!fromHere) {
         contacts_.OnIncomingMessage(message);
+        private_->Heard(message);
     }
     if (message.msgType == MSGTYPE_HELLO) {
         if (!fromHere) {
@@ -131,7 +133,10 @@ void CTollixApp::OnIncomingText(const NetMessage& message, bool outgoing) {
     // This copy's own text, heard back, belongs to the conversation with its addressee.
     Contact* contact = contacts_.FindContact(outgoing ? message.to : message.from);
     if (contact != nullptr && !text.empty()) {
-        emit textArrived(*contact, text, outgoing);
+        // From the group under a pinned contact's address: it would have written privately.
+        const TextMark mark{
+            outgoing ? Privacy::Open : private_->GroupPrivacy(message.from), Delivery::None, {}};
+        emit textArrived(*contact, text, outgoing, mark);
     }
 }
 
@@ -152,6 +157,22 @@ bool CTollixApp::SendTextTo(const std::string& address, const std::string& text)
     if (text.empty()) {
         return true;
     }
+    if (!private_->IsOn()) {
+        return SendGroupText(address, text);
+    }
+    // The bound of the open group holds for private texts as well: they may have to go
+    // openly.
+    NetMessage message;
+    codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
+    if (!MessageCodec::ArrivesWholeAfterRelay(message)) {
+        alerts_.Show("Message is too long!");
+        return false;
+    }
+    return private_->Send(address, text);
+}
+
+bool CTollixApp::SendGroupText(const std::string& address, const std::string& text,
+                               bool showWhenHeard) {
     NetMessage message;
     codec_.Build(MSGTYPE_TEXT, message, "TO=" + address + "|TEXT=" + text, settings_.Identity());
     // Refused unless it arrives whole in every subnet: cut on its way, it would be rejected
@@ -162,7 +183,9 @@ bool CTollixApp::SendTextTo(const std::string& address, const std::string& text)
     }
     // Noted before it is sent: a box shown by a failed send runs a nested event loop in
     // which the text may already come back.
-    sentTextIds_.Add(message.id, clock_.Now());
+    if (showWhenHeard) {
+        sentTextIds_.Add(message.id, clock_.Now());
+    }
     return Send(message, /*viaMulticast=*/true);
 }
 

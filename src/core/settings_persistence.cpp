@@ -41,6 +41,7 @@ constexpr std::array kIntValues{
     IntValue{"learn tunnels", &AppSettings::learnTunnels},
     IntValue{"conversation width", &AppSettings::conversationWidth},
     IntValue{"conversation height", &AppSettings::conversationHeight},
+    IntValue{"private conversations", &AppSettings::privateConversations},
 };
 
 // Names of the n-th tunnel's values: "tunnel_0 tunHost", with the space.

@@ -1,5 +1,6 @@
 #include "core/tollix_app.h"
 
+#include "core/private_conversations.h"
 #include "net/multicast_socket.h"
 #include "net/system_error.h"
 #include "net/unicast_socket.h"
@@ -26,9 +27,14 @@ CTollixApp::CTollixApp(MulticastChannel& multicast, TunnelChannel& tunnel, const
     Initialise();
 }
 
-CTollixApp::~CTollixApp() = default;
+CTollixApp::~CTollixApp() {
+    contacts_.SetPinned({});  // the private conversations go first
+}
 
 void CTollixApp::Initialise() {
+    private_ = std::make_unique<PrivateConversations>(*this);
+    contacts_.SetPinned(
+        [this](const std::string& address) { return private_->Pin(address).has_value(); });
     stats_.startTime = clock_.Now();
     lastActivityTime_ = clock_.Now();
 }

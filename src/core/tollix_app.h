@@ -11,6 +11,7 @@
 #include "core/clock.h"
 #include "core/contact_list.h"
 #include "core/recent_ids.h"
+#include "core/text_mark.h"
 #include "core/traffic_stats.h"
 #include "net/channel_events.h"
 #include "net/multicast_channel.h"
@@ -18,6 +19,8 @@
 #include "protocol/message_codec.h"
 
 namespace tollix {
+
+class PrivateConversations;
 
 // The application object without widgets: settings, connection state, both channels, the
 // routing of every message sent and received, the away logic, the traffic counters and
@@ -41,6 +44,9 @@ public:
     const Clock& GetClock() const { return clock_; }
     const TrafficStats& Stats() const { return stats_; }
     MulticastChannel& Multicast() { return *multicast_; }
+    // Where texts to contacts go when private conversations are on, and what they keep.
+    PrivateConversations& Private() { return *private_; }
+    const PrivateConversations& Private() const { return *private_; }
 
     bool IsConnected() const { return connected_; }
     // True while datagrams, such as the farewell, wait for the look-up of a tunnel host.
@@ -52,9 +58,21 @@ public:
     void HandleDatagram(std::string_view text, const std::string& senderAddress,
                         std::uint16_t senderPort, bool fromMulticast) override;
     bool SendTextMessage(int type, const Contact* contact, const std::string& text);
-    // A text to an address, listed or not. `text` must already be safe for the envelope.
+    // A text to an address, listed or not, privately or openly as Private() decides. `text`
+    // must already be safe for the envelope. False when it was refused (and reported).
     bool SendTextTo(const std::string& address, const std::string& text);
+    // A text to the open group. It is shown when this copy hears it back, unless
+    // `showWhenHeard` is false (it is shown already).
+    bool SendGroupText(const std::string& address, const std::string& text,
+                       bool showWhenHeard = true);
+    // Hands a text to the conversations (textArrived).
+    void ShowText(Contact& contact, const std::string& text, bool outgoing, const TextMark& mark) {
+        emit textArrived(contact, text, outgoing, mark);
+    }
     bool IsLocalAddress(std::string_view address);
+
+    // The settings were changed and saved: what follows them looks again.
+    void SettingsChanged() { emit settingsChanged(); }
 
     // Connection control.
     void SetConnected(bool on);
@@ -81,12 +99,17 @@ public:
 signals:
     // Connected or presence changed: the connection indicator must be refreshed.
     void connectionChanged();
-    // A text that concerns this copy, for the conversation with `contact`.
-    void textArrived(tollix::Contact& contact, const std::string& text, bool outgoing);
+    // A text that concerns this copy, for the conversation with `contact`, and how it
+    // travelled. A text received over a private session is acknowledged once it has been
+    // stored and shown: the receiver calls Private().Shown with its mark's ID.
+    void textArrived(tollix::Contact& contact, const std::string& text, bool outgoing,
+                     const tollix::TextMark& mark);
     // A new message heard on multicast, after it was forwarded and applied.
     void messageRouted(const tollix::NetMessage& message);
     // Nothing waits for a tunnel host's name any more (see TunnelSendsPending).
     void tunnelSendsGone();
+    // The user changed the settings (SettingsChanged says so).
+    void settingsChanged();
 
 private:
     void Initialise();
@@ -112,6 +135,7 @@ private:
     SentTextIds sentTextIds_;  // tells this copy's own texts, heard back, from forgeries
     AlertService alerts_;
     ContactList contacts_;
+    std::unique_ptr<PrivateConversations> private_;
 };
 
 }  // namespace tollix

@@ -4,6 +4,7 @@
 #include <QString>
 #include <string>
 
+#include "core/text_mark.h"
 #include "protocol/message_codec.h"
 #include "protocol/text.h"
 
@@ -29,6 +30,11 @@ struct HistoryEntry {
     bool unread = false;
     // Handed back unstored: a stranger's text beyond the day's room for strangers' texts.
     bool overDailyLimit = false;
+    // How it travelled, and for an outgoing private text where it is on its way; `textId`
+    // names a private text (empty for open ones).
+    Privacy privacy = Privacy::Open;
+    Delivery delivery = Delivery::None;
+    QString textId{};
 
     // First and last name joined by one blank, trimmed, as the lines show the sender.
     QString SenderName() const {
@@ -40,8 +46,11 @@ struct HistoryEntry {
 // A text to be stored, not stamped yet: with the contact's address, and named after its
 // sender (the user for an outgoing text, the contact otherwise) as the line shows it.
 inline HistoryEntry TextEntry(const std::string& address, const UserIdentity& sender,
-                              const std::string& text, bool outgoing) {
+                              const std::string& text, bool outgoing, const TextMark& mark = {}) {
     HistoryEntry entry;
+    entry.privacy = mark.privacy;
+    entry.delivery = mark.delivery;
+    entry.textId = QString::fromStdString(mark.id);
     entry.outgoing = outgoing;
     entry.address = QString::fromStdString(address);
     entry.firstName = QString::fromStdString(sender.firstName);

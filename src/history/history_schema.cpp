@@ -40,6 +40,21 @@ const std::array<QStringList, kHistorySchemaVersion> kSteps = {
     QStringList{
         "CREATE INDEX entries_outgoing ON entries(address) WHERE outgoing = 1",
     },
+    // Version 4: private conversations. Each text's privacy and delivery marks and the ID of
+    // a private one (its later marks find it by that); the contacts' pinned security codes;
+    // the texts waiting for their contacts, in the order written.
+    QStringList{
+        "ALTER TABLE entries ADD COLUMN text_id TEXT",
+        "ALTER TABLE entries ADD COLUMN privacy INTEGER NOT NULL DEFAULT 0",
+        "ALTER TABLE entries ADD COLUMN delivery INTEGER NOT NULL DEFAULT 0",
+        "CREATE INDEX entries_by_text_id ON entries(text_id) WHERE text_id IS NOT NULL",
+        "CREATE TABLE pins (address TEXT PRIMARY KEY, code TEXT NOT NULL, "
+        "first_name TEXT NOT NULL, last_name TEXT NOT NULL, group_name TEXT NOT NULL, "
+        "verified INTEGER NOT NULL, pinned_ms INTEGER NOT NULL)",
+        "CREATE TABLE waiting (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
+        "text_id TEXT NOT NULL UNIQUE, address TEXT NOT NULL, text TEXT NOT NULL, "
+        "time_ms INTEGER NOT NULL)",
+    },
 };
 
 }  // namespace

@@ -7,7 +7,7 @@
 namespace tollix {
 
 // The version that PRAGMA user_version holds once a file has the current tables.
-inline constexpr int kHistorySchemaVersion = 3;
+inline constexpr int kHistorySchemaVersion = 4;
 
 // Takes the file to the current version one step at a time, each in its own transaction;
 // a new file goes through every step. A file of a newer version is left untouched and

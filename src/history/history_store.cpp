@@ -25,8 +25,8 @@ constexpr int kMaxRetentionChunk = 4096;
 constexpr qint64 kMsPerDay = 24 * 60 * 60 * 1000;
 
 const QString kSelectEntries =
-    "SELECT id, time_ms, outgoing, address, first_name, last_name, group_name, text, unread "
-    "FROM entries WHERE ";
+    "SELECT id, time_ms, outgoing, address, first_name, last_name, group_name, text, unread, "
+    "text_id, privacy, delivery FROM entries WHERE ";
 
 // A null QString would be stored as NULL, which the NOT NULL columns refuse.
 QString NotNull(const QString& text) {
@@ -34,15 +34,20 @@ QString NotNull(const QString& text) {
 }
 
 HistoryEntry EntryAt(const QSqlQuery& row) {
-    return {row.value(0).toLongLong(),
-            QDateTime::fromMSecsSinceEpoch(row.value(1).toLongLong(), Qt::UTC),
-            row.value(2).toBool(),
-            row.value(3).toString(),
-            row.value(4).toString(),
-            row.value(5).toString(),
-            row.value(6).toString(),
-            row.value(7).toString(),
-            row.value(8).toBool()};
+    HistoryEntry entry;
+    entry.id = row.value(0).toLongLong();
+    entry.time = QDateTime::fromMSecsSinceEpoch(row.value(1).toLongLong(), Qt::UTC);
+    entry.outgoing = row.value(2).toBool();
+    entry.address = row.value(3).toString();
+    entry.firstName = row.value(4).toString();
+    entry.lastName = row.value(5).toString();
+    entry.groupName = row.value(6).toString();
+    entry.text = row.value(7).toString();
+    entry.unread = row.value(8).toBool();
+    entry.textId = row.value(9).toString();
+    entry.privacy = static_cast<Privacy>(row.value(10).toInt());
+    entry.delivery = static_cast<Delivery>(row.value(11).toInt());
+    return entry;
 }
 
 QString KeptElsewhere(const QString& holder) {
@@ -105,6 +110,9 @@ bool HistoryStore::Open() {
     }
     // A busy file is connected to at the first write or read.
     Reconnect();
+    if (IsOpen()) {
+        emit opened();
+    }
     return IsOpen();
 }
 
@@ -183,7 +191,8 @@ MaybeFault HistoryStore::PrepareWriting() {
     }
     insert_.emplace(db_);
     if (!insert_->prepare("INSERT INTO entries (time_ms, outgoing, address, first_name, "
-                          "last_name, group_name, text, unread) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")) {
+                          "last_name, group_name, text, unread, text_id, privacy, delivery) VALUES "
+                          "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) {
         return SqlFault::From(insert_->lastError());
     }
     if (MaybeFault fault = LoadBudget()) {
@@ -419,6 +428,10 @@ MaybeFault HistoryStore::Apply(const Write& write, qint64& id) {
             insert_->bindValue(5, NotNull(entry.groupName));
             insert_->bindValue(6, NotNull(entry.text));
             insert_->bindValue(7, entry.unread ? 1 : 0);
+            // NULL for open texts: the index of IDs holds private ones only.
+            insert_->bindValue(8, entry.textId.isEmpty() ? QVariant() : QVariant(entry.textId));
+            insert_->bindValue(9, static_cast<int>(entry.privacy));
+            insert_->bindValue(10, static_cast<int>(entry.delivery));
             if (MaybeFault fault = Exec(*insert_)) {
                 return fault;
             }
@@ -431,6 +444,8 @@ MaybeFault HistoryStore::Apply(const Write& write, qint64& id) {
                 {write.address, write.firstId});
         case Write::Kind::ClearAll:
             return EmptyHistoryTables(db_);
+        case Write::Kind::Statement:
+            return Query(write.sql, write.values);
     }
     return std::nullopt;
 }
@@ -642,6 +657,22 @@ void HistoryStore::ClearUnread(const QString& address, qint64 firstId) {
         writes_.push_back({Write::Kind::ClearUnread, nullptr, address, firstId});
         ScheduleWrite();
     }
+}
+
+void HistoryStore::SetMark(const QString& textId, Privacy privacy, Delivery delivery) {
+    Execute("UPDATE entries SET privacy = ?, delivery = ? WHERE text_id = ?",
+            {static_cast<int>(privacy), static_cast<int>(delivery), textId});
+}
+
+void HistoryStore::Execute(const QString& sql, const QVariantList& values) {
+    if (IsWriting()) {
+        writes_.push_back({Write::Kind::Statement, nullptr, {}, 0, sql, values});
+        ScheduleWrite();
+    }
+}
+
+bool HistoryStore::Select(const QString& sql, const QVariantList& values, const RowReader& row) {
+    return Run(sql, values, row);
 }
 
 void HistoryStore::ApplyRetention(int days, const QDateTime& now) {

@@ -126,6 +126,15 @@ public:
     // has shown them.
     void ClearUnread(const QString& address, qint64 firstId = 0);
 
+    // The marks of the private text with this ID, stored or still queued.
+    void SetMark(const QString& textId, Privacy privacy, Delivery delivery);
+    // A change to the tables beside the entries (pins, waiting texts), written in order with
+    // the texts while this process writes the file; nothing otherwise.
+    void Execute(const QString& sql, const QVariantList& values);
+    using RowReader = std::function<void(const QSqlQuery&)>;
+    // Reads rows of those tables; false when the file cannot be read now.
+    bool Select(const QString& sql, const QVariantList& values, const RowReader& row);
+
     // Deletes the entries older than `days` days before `now` (0 keeps everything), a few
     // milliseconds' worth per turn of the event loop. Called at start-up and once a day.
     void ApplyRetention(int days, const QDateTime& now = QDateTime::currentDateTimeUtc());
@@ -136,6 +145,8 @@ public:
 
 signals:
     void fault(const QString& reason);
+    // Open has opened the history: it can be read from now on.
+    void opened();
     // The file was replaced by a new one: ids handed out before mean nothing in it.
     void replaced();
     // A text that was handed back unstored because the file was busy has been stored now.
@@ -157,11 +168,13 @@ private:
 
     // One change waiting to be written, in the order asked for.
     struct Write {
-        enum class Kind { Text, ClearUnread, ClearAll };
+        enum class Kind { Text, ClearUnread, ClearAll, Statement };
         Kind kind = Kind::Text;
         PendingText text;
         QString address;
         qint64 firstId = 0;  // ClearUnread: the first entry it clears
+        QString sql{};       // Statement, with its values
+        QVariantList values{};
     };
 
     MaybeFault Connect();
@@ -202,7 +215,6 @@ private:
     void HandBack(bool all = false);
     // Sets the hand-back timer for the text at the front.
     void ArmHandBack();
-    using RowReader = std::function<void(const QSqlQuery&)>;
     // Runs one statement with its values, reading each row of the answer. `changed`
     // receives the number of rows changed.
     MaybeFault Query(const QString& sql, const QVariantList& values, const RowReader& row = {},

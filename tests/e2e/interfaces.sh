@@ -28,9 +28,9 @@ ip -n "$NS_PREFIX-c" addr del 10.66.0.1/24 dev eth0
 ip -n "$NS_PREFIX-c" addr add 10.66.0.11/24 dev eth0
 wait_for P "^contact${TAB}10\.66\.0\.11${TAB}online${TAB}Other Contacts${TAB}Cee" 3
 send_command P "send 10.66.0.11 still there?"
-wait_for C "^text${TAB}in${TAB}10\.66\.0\.2${TAB}Pat user${TAB}still there\?$"
+wait_for C "^text${TAB}in${TAB}10\.66\.0\.2${TAB}Pat user${TAB}still there\?${TAB}private$"
 send_command C "send 10.66.0.2 yes"
-wait_for P "^text${TAB}in${TAB}10\.66\.0\.11${TAB}Cee user${TAB}yes$"
+wait_for P "^text${TAB}in${TAB}10\.66\.0\.11${TAB}Cee user${TAB}yes${TAB}private$"
 [ "$(tx_packets c vpn0)" = "$vpn_sent_before" ] || fail "C sent on the interface without multicast"
 
 send_command C quit

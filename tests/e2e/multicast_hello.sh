@@ -38,7 +38,7 @@ new_namespace s
 plug s lan 10.77.0.3/24
 ip netns exec "$NS_PREFIX-s" "$TOLLIX_CLI" --first Sam --send 10.77.0.2 'one\nshot' \
     >"$WORK_DIR/S.out" 2>&1 || fail "tollix-cli --send exited with status $?"
-wait_for B "^text${TAB}in${TAB}10\.77\.0\.3${TAB}Sam user${TAB}one\\\\nshot$"
+wait_for B "^text${TAB}in${TAB}10\.77\.0\.3${TAB}Sam user${TAB}one\\\\nshot${TAB}private$"
 wait_for B "^contact${TAB}10\.77\.0\.3${TAB}offline"
 stop_peer B
 no_alerts A B S

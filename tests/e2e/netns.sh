@@ -14,6 +14,8 @@ command -v ip >/dev/null 2>&1 || skip "needs the ip command (iproute2)"
 NS_PREFIX="tlx$$"
 NAMESPACES=""
 WORK_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tollix-e2e.XXXXXX")
+# Identities and histories of the programs a test runs stay in its own folder.
+export XDG_DATA_HOME="$WORK_DIR/data"
 
 cleanup() {
     for ns in $NAMESPACES; do
@@ -139,17 +141,29 @@ start_desktop() {
 }
 
 # start_peer HOST NAME ARGS...: runs tollix-cli in HOST, reading commands from
-# $WORK_DIR/NAME.in (a fifo kept open until stop_peer) and writing $WORK_DIR/NAME.out.
+# $WORK_DIR/NAME.in (a fifo kept open until stop_peer) and writing $WORK_DIR/NAME.out (on
+# a restart, after what it wrote before). Its data folder (identity, and the history
+# without --config) is $WORK_DIR/NAME.data, kept over restarts.
 start_peer() {
     host="$NS_PREFIX-$1"
     name=$2
     shift 2
+    rm -f "$WORK_DIR/$name.in"
     mkfifo "$WORK_DIR/$name.in"
-    ip netns exec "$host" "$TOLLIX_CLI" "$@" <"$WORK_DIR/$name.in" >"$WORK_DIR/$name.out" \
-        2>"$WORK_DIR/$name.err" &
+    XDG_DATA_HOME="$WORK_DIR/$name.data" ip netns exec "$host" "$TOLLIX_CLI" "$@" \
+        <"$WORK_DIR/$name.in" >>"$WORK_DIR/$name.out" 2>>"$WORK_DIR/$name.err" &
     eval "PEER_PID_$name=$!"
     exec {fd}>"$WORK_DIR/$name.in"
     eval "PEER_FD_$name=$fd"
+}
+
+# open_only_config: prints a settings folder (for --config) in which private conversations
+# are off, for peers that test the open group itself: their texts go through the group and
+# the tunnels as they did before sessions existed.
+open_only_config() {
+    mkdir -p "$WORK_DIR/open-only/Quardell"
+    printf '[settings]\nprivate%%20conversations=0\n' >"$WORK_DIR/open-only/Quardell/Tollix.conf"
+    echo "$WORK_DIR/open-only"
 }
 
 # send_command NAME LINE: one line on the peer's standard input.

@@ -2,7 +2,8 @@
 # Relays between subnets. R1 in subnet 1 and R2 in subnet 2 run as services (tollix-cli
 # --serve, standard input closed) with the tunnel to each other from a system config file
 # (XDG_CONFIG_DIRS); P1 and P2, one in each subnet, have no tunnels of their own. Their
-# texts cross through the relays, and SIGTERM on R1 makes P2 list R1 as offline.
+# texts cross through the relays (openly: private conversations are off on all four, as
+# the package sets them on relays), and SIGTERM on R1 makes P2 list R1 as offline.
 set -u
 . "$(dirname "$0")/netns.sh"
 
@@ -17,6 +18,7 @@ start_relay() {
         >"$system/Quardell/Tollix.conf"
     printf 'user%%20group%%20name=Relays\ntrack%%20system%%20idle%%20time=0\n' \
         >>"$system/Quardell/Tollix.conf"
+    printf 'private%%20conversations=0\n' >>"$system/Quardell/Tollix.conf"
     printf '\n[tunnels]\ntunnel_0%%20tunHost=%s\ntunnel_0%%20tunId=1\n' "$3" \
         >>"$system/Quardell/Tollix.conf"
     XDG_CONFIG_DIRS="$system" ip netns exec "$NS_PREFIX-$1" "$TOLLIX_CLI" --serve \
@@ -27,16 +29,16 @@ start_relay() {
 start_relay r2 R2 10.1.0.1
 wait_for R2 "^state${TAB}connected${TAB}online$"
 start_relay r1 R1 10.2.0.1
-start_peer p1 P1 --first Pat --last Smith --group One
-start_peer p2 P2 --first Quinn --last Quick --group Two
+start_peer p1 P1 --first Pat --last Smith --group One --config "$(open_only_config)"
+start_peer p2 P2 --first Quinn --last Quick --group Two --config "$(open_only_config)"
 wait_for P1 "^contact${TAB}10\.2\.0\.2${TAB}online${TAB}Two${TAB}Quinn${TAB}Quick"
 wait_for P2 "^contact${TAB}10\.1\.0\.2${TAB}online${TAB}One${TAB}Pat${TAB}Smith"
 wait_for P2 "^contact${TAB}10\.1\.0\.1${TAB}online${TAB}Relays${TAB}Relay${TAB}R1"
 
 send_command P1 "send 10.2.0.2 hello through the relays"
-wait_for P2 "^text${TAB}in${TAB}10\.1\.0\.2${TAB}Pat Smith${TAB}hello through the relays$"
+wait_for P2 "^text${TAB}in${TAB}10\.1\.0\.2${TAB}Pat Smith${TAB}hello through the relays${TAB}open$"
 send_command P2 "send 10.1.0.2 and back"
-wait_for P1 "^text${TAB}in${TAB}10\.2\.0\.2${TAB}Quinn Quick${TAB}and back$"
+wait_for P1 "^text${TAB}in${TAB}10\.2\.0\.2${TAB}Quinn Quick${TAB}and back${TAB}open$"
 
 kill -TERM "$RELAY_PID_R1"
 wait "$RELAY_PID_R1" || fail "R1 exited with status $? on SIGTERM"

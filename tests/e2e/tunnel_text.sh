@@ -2,18 +2,19 @@
 # A text that crosses a tunnel. P and A share subnet 1, B and Q share subnet 2, a router
 # joins the subnets, and A has a tunnel to B. P's text reaches Q exactly once, B learns A
 # as a tunnel, A and P drop the copy that comes back, and P's farewell reaches the other
-# three.
+# three. They write openly: the group and its tunnels are what is tested.
 set -u
 . "$(dirname "$0")/netns.sh"
 
 two_subnets p:lan1:10.1.0.1 a:lan1:10.1.0.2 b:lan2:10.2.0.2 q:lan2:10.2.0.3
+open=$(open_only_config)
 
-start_peer b B --first Bob --last Brown --group Two
-start_peer q Q --first Quinn --last Quick --group Two
+start_peer b B --first Bob --last Brown --group Two --config "$open"
+start_peer q Q --first Quinn --last Quick --group Two --config "$open"
 wait_for Q "^contact${TAB}10\.2\.0\.2${TAB}online"
-start_peer a A --first Ann --last Lee --group One --tunnel 10.2.0.2
+start_peer a A --first Ann --last Lee --group One --tunnel 10.2.0.2 --config "$open"
 wait_for A "^contact${TAB}10\.2\.0\.3${TAB}online${TAB}Two${TAB}Quinn${TAB}Quick"
-start_peer p P --first Pat --last Smith --group One
+start_peer p P --first Pat --last Smith --group One --config "$open"
 wait_for P "^contact${TAB}10\.2\.0\.3${TAB}online${TAB}Two${TAB}Quinn${TAB}Quick"
 wait_for Q "^contact${TAB}10\.1\.0\.1${TAB}online${TAB}One${TAB}Pat${TAB}Smith"
 sleep 1  # let the answers to P's announcement settle
@@ -28,8 +29,8 @@ a_received=$(stat_value A "Received packets")
 a_processed=$(stat_value A "Processed packets")
 
 send_command P "send 10.2.0.3 hello across\\nthe tunnel"
-wait_for Q "^text${TAB}in${TAB}10\.1\.0\.1${TAB}Pat Smith${TAB}hello across\\\\nthe tunnel$"
-wait_for P "^text${TAB}out${TAB}10\.2\.0\.3${TAB}Pat Smith${TAB}hello across\\\\nthe tunnel$"
+wait_for Q "^text${TAB}in${TAB}10\.1\.0\.1${TAB}Pat Smith${TAB}hello across\\\\nthe tunnel${TAB}open$"
+wait_for P "^text${TAB}out${TAB}10\.2\.0\.3${TAB}Pat Smith${TAB}hello across\\\\nthe tunnel${TAB}open$"
 sleep 1
 [ "$(grep -c "^text" "$WORK_DIR/Q.out")" -eq 1 ] || fail "Q did not show the text exactly once"
 grep -q "^text" "$WORK_DIR/A.out" "$WORK_DIR/B.out" && fail "a copy in between showed the text"

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <memory>
 
+#include "core/memory_private_store.h"
 #include "core_harness.h"
 #include "history/history_store.h"
 #include "protocol/body_keys.h"
@@ -24,6 +26,7 @@
 #include "ui/conversation/link_opener.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/conversation/msg_view.h"
+#include "ui/conversation/privacy_bar.h"
 #include "ui/conversation/search_bar.h"
 #include "ui/conversation/splitter.h"
 
@@ -284,6 +287,54 @@ private slots:
         QTest::keyClicks(&Input(), "abc");
         QTest::keyClick(&Input(), Qt::Key_Backspace, Qt::AltModifier);
         QVERIFY(Input().toPlainText().isEmpty());
+    }
+
+    // With private conversations: where the next text goes, the marks of the entries as
+    // the core changes them, the waiting text sent openly with one click, and the changed
+    // code accepted with one click.
+    void privateConversationInTheWindow() {
+        FakeSessions sessions;
+        MemoryPrivateStore store;
+        store.SavePin({"10.0.0.9", "C1"});
+        PrivateConversations& conversations = core_->app.Private();
+        conversations.SetStores(store, store);
+        conversations.SetChannel(&sessions);
+        core_->Connect();
+        core_->FromGroup(Envelope(MSGTYPE_ONLINE, 1), "10.0.0.9");
+        CMsgFrame& frame = Open();
+        QCOMPARE(frame.PrivacyText(), "Private");
+        const auto type = [&](const QString& text) {
+            Input().setPlainText(text);
+            frame.SendTypedText();
+            const CoreHarness::ShownText& shown = core_->texts.back();
+            frame.AppendMessage(QString::fromStdString(shown.text), true, 0, false, shown.mark);
+        };
+        type("hello");
+        core_->Establish(sessions, "10.0.0.9", "C1");
+        conversations.OnSessionAck("10.0.0.9", sessions.texts.back().id);
+        const QTextDocument& history = *frame.HistoryView()->document();
+        QVERIFY(history.toPlainText().contains("Ann Lee: hello  [private, delivered]"));
+
+        sessions.established.clear();
+        conversations.OnSessionClosed("10.0.0.9");
+        type("are you there?");
+        conversations.OnSessionFailed("10.0.0.9", false);
+        QVERIFY(frame.Privacy()->isVisible());
+        QVERIFY(frame.Privacy()->WaitingText()->text().contains("are you there?"));
+        QVERIFY(history.toPlainText().contains("are you there?  [private, waiting]"));
+        QTest::mouseClick(frame.Privacy()->SendOpenlyButton(), Qt::LeftButton);
+        QCOMPARE(core_->multicast.SentOfType(MSGTYPE_TEXT).size(), std::size_t{1});
+        QVERIFY(frame.Privacy()->isHidden());
+        QVERIFY(history.toPlainText().contains("are you there?  [open]"));
+
+        core_->Establish(sessions, "10.0.0.9", "C2");
+        QVERIFY(frame.Privacy()->Warning()->text().contains("security code of Bob Brown has"));
+        QVERIFY(history.toPlainText().contains("The security code of Bob Brown has changed"));
+        QTest::mouseClick(frame.Privacy()->AcceptButton(), Qt::LeftButton);
+        QCOMPARE(store.FindPin("10.0.0.9")->code, "C2");
+        QVERIFY(frame.Privacy()->isHidden());
+        conversations.SetChannel(nullptr);
+        QCOMPARE(frame.PrivacyText(), "Open group");
     }
 
     void historyEntriesShowMarkNameAndColour() {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/private_conversations.h"
 #include "core/tollix_app.h"
 #include "fakes.h"
 
@@ -15,6 +16,7 @@ struct CoreHarness {
         std::string contactAddress;
         std::string text;
         bool outgoing;
+        TextMark mark;
     };
 
     FakeClock clock;
@@ -23,6 +25,8 @@ struct CoreHarness {
     CTollixApp app{multicast, tunnel, clock};
     std::vector<std::string> alerts;
     std::vector<ShownText> texts;
+    std::vector<TextMark> marks;  // later marks of private texts
+    std::vector<std::string> refusals;
     int connectionChanges = 0;
 
     CoreHarness() {
@@ -32,10 +36,18 @@ struct CoreHarness {
                          [this](AlertKind, const QString&, const QString& text) {
                              alerts.push_back(text.toStdString());
                          });
-        QObject::connect(&app, &CTollixApp::textArrived,
-                         [this](Contact& contact, const std::string& text, bool outgoing) {
-                             texts.push_back({contact.address, text, outgoing});
+        QObject::connect(
+            &app, &CTollixApp::textArrived,
+            [this](Contact& contact, const std::string& text, bool outgoing, const TextMark& mark) {
+                texts.push_back({contact.address, text, outgoing, mark});
+            });
+        QObject::connect(&app.Private(), &PrivateConversations::textMarked,
+                         [this](const std::string&, const std::string&, const TextMark& mark) {
+                             marks.push_back(mark);
                          });
+        QObject::connect(
+            &app.Private(), &PrivateConversations::textRefused,
+            [this](const std::string&, const std::string& reason) { refusals.push_back(reason); });
         QObject::connect(&app, &CTollixApp::connectionChanged, [this] { ++connectionChanges; });
     }
 
@@ -49,6 +61,13 @@ struct CoreHarness {
     }
     void AddTunnel(const std::string& host, std::int32_t id) {
         app.Settings().tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{host, {}, id}));
+    }
+    // Private conversations on fake sessions, with the peer at `address` answering an open
+    // with a session under `code`.
+    void Establish(FakeSessions& sessions, const std::string& address, const QString& code) {
+        const QString peer = QString::fromStdString(address);
+        sessions.established.insert(peer);
+        app.Private().OnSessionEstablished(peer, {code, "Tollix v.1.2.0", "Bob", "Brown", "Ops"});
     }
     // Connects and forgets what the connect sent.
     void Connect() {

@@ -14,6 +14,7 @@
 #include "net/tunnel_channel.h"
 #include "protocol/message_codec.h"
 #include "protocol/text.h"
+#include "session/session_channel.h"
 
 namespace tollix::testing {
 
@@ -117,6 +118,43 @@ public:
             duringSend(host);
         }
         return !failingHosts.contains(host);
+    }
+};
+
+// Sessions without sockets: what the core asks for is recorded; the test answers for the
+// peers through the core's SessionEvents.
+class FakeSessions : public SessionChannel {
+public:
+    struct Text {
+        QString address;
+        QString id;
+        QString text;
+    };
+    bool running = true;
+    std::vector<QString> opened;
+    std::set<QString> established;
+    std::vector<Text> texts;
+    std::vector<QString> acks;  // the IDs acknowledged
+    std::vector<QString> closed;
+
+    bool IsRunning() const override { return running; }
+    bool IsStarting() const override { return false; }
+    QString OwnCode() const override { return "0000 1111"; }
+    void Open(const QString& address) override { opened.push_back(address); }
+    bool IsEstablished(const QString& address) const override {
+        return established.contains(address);
+    }
+    bool SendText(const QString& address, const QString& id, const QString& text) override {
+        texts.push_back({address, id, text});
+        return established.contains(address);
+    }
+    bool SendAck(const QString&, const QString& id) override {
+        acks.push_back(id);
+        return true;
+    }
+    void Close(const QString& address) override {
+        closed.push_back(address);
+        established.erase(address);
     }
 };
 

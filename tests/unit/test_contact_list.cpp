@@ -8,6 +8,7 @@
 #include <set>
 
 #include "core/contact_list.h"
+#include "core/memory_private_store.h"
 #include "core/unread_contacts_model.h"
 #include "core/window_opening_limit.h"
 #include "core_harness.h"
@@ -163,13 +164,17 @@ private slots:
         QCOMPARE(full, static_cast<int>(ContactList::kMaxContacts) + 1);
 
         // A stranger is counted, relayed and answered, and takes the place of the contact
-        // heard least recently that holds nothing: not 0 and 2 (held), not 1 (heard again).
+        // heard least recently that holds nothing: not 0 and 2 (held), not 1 (heard again),
+        // not 3 (its security code is pinned).
         keeper.holding = {address(0), address(2)};
+        MemoryPrivateStore pins;
+        pins.SavePin({address(3), "C"});
+        h.app.Private().SetStores(pins, pins);
         list.OnIncomingMessage(From(address(1), MSGTYPE_AWAY, "P1"));
         h.FromGroup(Envelope(MSGTYPE_HELLO, 1), "10.2.0.1");
-        QVERIFY(list.FindContact("10.2.0.1") && !list.FindContact(address(3)));
+        QVERIFY(list.FindContact("10.2.0.1") && !list.FindContact(address(4)));
         QVERIFY(list.FindContact(address(0)) && list.FindContact(address(1)) &&
-                list.FindContact(address(2)));
+                list.FindContact(address(2)) && list.FindContact(address(3)));
         QCOMPARE(h.app.Stats().processedPackets, 1);
         QCOMPARE(h.tunnel.sent.size(), std::size_t{1});
         QCOMPARE(h.multicast.SentOfType(MSGTYPE_ONLINE).size(), std::size_t{1});
@@ -198,7 +203,7 @@ private slots:
         const QString logged = ReadLog(log);
         QCOMPARE(logged.count(QChar(10)), 2);
         QVERIFY(
-            logged.contains("tollix: contact list full (20000 contacts), 10.1.0.3 heard "
+            logged.contains("tollix: contact list full (20000 contacts), 10.1.0.4 heard "
                             "least recently makes room for 10.2.0.1\n"));
         QVERIFY(logged.contains("makes room for 10.2.0.5 (11 more since the last line)\n"));
         std::fclose(log);

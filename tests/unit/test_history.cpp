@@ -1,7 +1,8 @@
 // The history store on real SQLite files in a temporary folder: texts stored before they
 // are handed back, paging, search, unread marks, retention, a file of the first version,
 // a busy file, the daily room for strangers' texts, one writer per file, replaced,
-// damaged, read-only, full and newer files. As root the read-only and full disks are
+// damaged, read-only, full and newer files; the pins and waiting texts of private
+// conversations. As root the read-only and full disks are
 // real tmpfs mounts in a mount namespace of this process.
 #include <sched.h>
 #include <sys/mount.h>
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 #include "history/history_files.h"
+#include "history/history_private_store.h"
 #include "history/history_store.h"
 
 using namespace tollix;
@@ -270,7 +272,7 @@ private slots:
         }
         HistoryStore store(Data());
         QVERIFY(store.Open());
-        QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(3));
+        QCOMPARE(OtherConnection(File()).Value("PRAGMA user_version"), QVariant(4));
         const QList<HistoryEntry> kept = store.Last("10.0.0.1", 10);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(kept[0].id, 7);
@@ -279,6 +281,66 @@ private slots:
         QCOMPARE(store.Search("10.0.0.1", "before"), QList<qint64>{7});
         Store(store, {Text("10.0.0.1", "new", true)});
         QCOMPARE(store.UnreadCounts()->value("10.0.0.1"), 1);
+    }
+
+    // Pins and waiting texts of private conversations, and the marks of private texts,
+    // over a restart: kept while the file is written, and written when it is opened again
+    // after "Keep history" was off.
+    void privateConversationsOutliveTheProgram_data() {
+        QTest::addColumn<bool>("closedMeanwhile");
+        QTest::newRow("written at once") << false;
+        QTest::newRow("written once opened again") << true;
+    }
+    void privateConversationsOutliveTheProgram() {
+        QFETCH(bool, closedMeanwhile);
+        const auto mine = [](const QString& text, const QString& id, Delivery delivery) {
+            HistoryEntry entry = Text("10.0.0.1", text);
+            entry.outgoing = true;
+            entry.privacy = Privacy::Private;
+            entry.delivery = delivery;
+            entry.textId = id;
+            return entry;
+        };
+        {
+            HistoryStore store(Data());
+            QVERIFY(store.Open());
+            HistoryPrivateStore kept(store);
+            kept.Sync();
+            QVERIFY(kept.Loaded());
+            Store(store, {mine("delivered", "id1", Delivery::Sending),
+                          mine("on its way", "id2", Delivery::Sending)});
+            store.SetMark("id1", Privacy::Private, Delivery::Delivered);
+            if (closedMeanwhile) {
+                store.Close();
+            }
+            kept.SavePin({"10.0.0.1", "C1", "Bob", "Brown", "Ops", false, 5});
+            kept.SavePin({"10.0.0.1", "C2", "Bob", "Brown", "Ops", true, 6});  // replaces it
+            kept.AddWaiting({"id2", "10.0.0.1", "on its way", 7});
+            kept.AddWaiting({"id3", "10.0.0.1", "then this", 8});
+            kept.AddWaiting({"id4", "10.0.0.1", "cancelled", 9});
+            kept.RemoveWaiting("id4");
+            if (closedMeanwhile) {
+                QVERIFY(store.Open());
+                kept.Sync();
+            }
+        }
+        HistoryStore store(Data());
+        QVERIFY(store.Open());
+        HistoryPrivateStore kept(store);
+        kept.Sync();
+        QCOMPARE(kept.FindPin("10.0.0.1"),
+                 std::optional(PinnedCode{"10.0.0.1", "C2", "Bob", "Brown", "Ops", true, 6}));
+        QCOMPARE(kept.WaitingFor("10.0.0.1"),
+                 (std::vector<WaitingText>{{"id2", "10.0.0.1", "on its way", 7},
+                                           {"id3", "10.0.0.1", "then this", 8}}));
+        store.Flush();
+        // What was on its way when the program ended waits now.
+        const QList<HistoryEntry> entries = store.Last("10.0.0.1", 10);
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].delivery, Delivery::Delivered);
+        QCOMPARE(entries[1].delivery, Delivery::Waiting);
+        QCOMPARE(entries[1].textId, "id2");
+        QCOMPARE(entries[1].privacy, Privacy::Private);
     }
 
     void aDamagedFileIsMovedAsideForANewOne_data() {

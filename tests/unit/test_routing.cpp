@@ -1,9 +1,12 @@
 // Routing with fake channels: duplicates, forwarding and learning of tunnels, answers to
-// announcements, which texts are shown, and what happens to junk and failures.
+// announcements, which texts are shown, and what happens to junk and failures; with fake
+// sessions, where a text goes privately, openly or into the waiting texts.
 #include <QtTest>
 
+#include <algorithm>
 #include <limits>
 
+#include "core/memory_private_store.h"
 #include "core_harness.h"
 #include "protocol/body_keys.h"
 
@@ -329,6 +332,166 @@ private slots:
         QVERIFY(!h.app.Send(message, false));
         QCOMPARE(h.tunnel.sent.size(), std::size_t{2});
         QCOMPARE(h.alerts, (std::vector<std::string>{"Multicast Failed!", "Tunneling Failed!"}));
+    }
+
+    // Where a text to Bob goes, by what is known of him and how his copy answers the open.
+    void privateTextGoesWhereTheContactStands_data() {
+        QTest::addColumn<QString>("pinned");  // Bob's pinned code before, "" for none
+        QTest::addColumn<QString>("answer");  // a session under this code, or "refused"
+        QTest::addColumn<int>("group");       // texts to the open group
+        QTest::addColumn<int>("frames");      // texts over the session
+        QTest::addColumn<Delivery>("delivery");
+        QTest::addColumn<PrivateConversations::State>("state");
+        using State = PrivateConversations::State;
+        QTest::newRow("off") << ""
+                             << "off" << 1 << 0 << Delivery::None << State::Off;
+        QTest::newRow("no pin, a session pins it")
+            << ""
+            << "C1" << 0 << 1 << Delivery::Sending << State::Private;
+        QTest::newRow("no pin, refused")
+            << ""
+            << "refused" << 1 << 0 << Delivery::None << State::OpenOnly;
+        QTest::newRow("pinned, same code") << "C1"
+                                           << "C1" << 0 << 1 << Delivery::Sending << State::Private;
+        QTest::newRow("pinned, refused: waits, never open")
+            << "C1"
+            << "refused" << 0 << 0 << Delivery::Waiting << State::Private;
+        QTest::newRow("pinned, changed code: waits")
+            << "C1"
+            << "C2" << 0 << 0 << Delivery::Waiting << State::Changed;
+    }
+    void privateTextGoesWhereTheContactStands() {
+        QFETCH(QString, pinned);
+        QFETCH(QString, answer);
+        CoreHarness h;
+        FakeSessions sessions;
+        MemoryPrivateStore store;
+        h.Connect();
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 1), "10.0.0.9");
+        if (!pinned.isEmpty()) {
+            store.SavePin({"10.0.0.9", pinned.toStdString()});
+        }
+        PrivateConversations& conversations = h.app.Private();
+        conversations.SetStores(store, store);
+        if (answer != "off") {
+            conversations.SetChannel(&sessions);
+        }
+        QVERIFY(h.app.SendTextTo("10.0.0.9", "hi"));
+        if (answer == "refused") {
+            conversations.OnSessionFailed("10.0.0.9", false);
+        } else if (answer != "off") {
+            h.Establish(sessions, "10.0.0.9", answer);
+        }
+        QTEST(static_cast<int>(h.multicast.SentOfType(MSGTYPE_TEXT).size()), "group");
+        QTEST(static_cast<int>(std::count_if(sessions.texts.begin(), sessions.texts.end(),
+                                             [](const auto& text) { return text.text == "hi"; })),
+              "frames");
+        QTEST(conversations.StateOf("10.0.0.9"), "state");
+        // A private text is shown at once; an open one when it is heard back.
+        const Delivery shown = h.texts.empty()   ? Delivery::None
+                               : h.marks.empty() ? h.texts.back().mark.delivery
+                                                 : h.marks.back().delivery;
+        QTEST(shown, "delivery");
+        if (answer == "C1") {
+            QCOMPARE(store.FindPin("10.0.0.9")->code, "C1");
+        }
+    }
+
+    void waitingTextsGoInOrderOnceTheContactIsHeard() {
+        CoreHarness h;
+        FakeSessions sessions;
+        MemoryPrivateStore store;
+        store.SavePin({"10.0.0.9", "C1"});
+        PrivateConversations& conversations = h.app.Private();
+        conversations.SetStores(store, store);
+        conversations.SetChannel(&sessions);
+        conversations.SetTimings({80, 600, 20, 1000, 10});
+        h.Connect();
+        h.FromGroup(Envelope(MSGTYPE_ONLINE, 1), "10.0.0.9");
+        for (const char* text : {"one", "two", "three"}) {
+            h.app.SendTextTo("10.0.0.9", text);
+        }
+        conversations.OnSessionFailed("10.0.0.9", false);
+        QCOMPARE(conversations.Waiting("10.0.0.9").size(), std::size_t{3});
+        // A failed open is tried again after the contact was heard; then all go, in order.
+        h.FromGroup(Envelope(MSGTYPE_AWAY, 2), "10.0.0.9");
+        conversations.OnSessionFailed("10.0.0.9", false);
+        const std::size_t opens = sessions.opened.size();
+        QTRY_VERIFY(sessions.opened.size() > opens);
+        h.Establish(sessions, "10.0.0.9", "C1");
+        QCOMPARE(sessions.texts.size(), std::size_t{3});
+        QCOMPARE(sessions.texts[2].text, "three");
+        QCOMPARE(sessions.texts[0].id.toStdString(), h.texts[0].mark.id);
+
+        // Without an ACK in time the session is given up, and the texts go again over a new
+        // one with the same IDs; an ACK then delivers, once, in order.
+        QTRY_COMPARE(sessions.closed.size(), std::size_t{1});
+        h.Establish(sessions, "10.0.0.9", "C1");
+        QCOMPARE(sessions.texts.size(), std::size_t{6});
+        QCOMPARE(sessions.texts[3].id, sessions.texts[0].id);
+        h.marks.clear();
+        for (std::size_t i = 3; i < 6; ++i) {
+            conversations.OnSessionAck("10.0.0.9", sessions.texts[i].id);
+        }
+        conversations.OnSessionAck("10.0.0.9", sessions.texts[0].id);  // again: ignored
+        QCOMPARE(h.marks.size(), std::size_t{3});
+        QCOMPARE(h.marks[0].id, h.texts[0].mark.id);
+        QCOMPARE(h.marks[2].delivery, Delivery::Delivered);
+        QCOMPARE(store.WaitingTotal(), std::size_t{0});
+
+        // A waiting text is cancelled, or sent openly once (shown already, not again when
+        // heard back); texts beyond the bound are refused with a reason.
+        sessions.established.clear();
+        conversations.OnSessionClosed("10.0.0.9");
+        h.app.SendTextTo("10.0.0.9", "cancel me");
+        h.app.SendTextTo("10.0.0.9", "send me openly");
+        conversations.OnSessionFailed("10.0.0.9", false);
+        const std::vector<WaitingText> waiting = conversations.Waiting("10.0.0.9");
+        QVERIFY(conversations.Cancel("10.0.0.9", waiting[0].id));
+        QVERIFY(conversations.SendOpenly("10.0.0.9", waiting[1].id));
+        const std::size_t shown = h.texts.size();
+        h.FromGroup(MessageCodec::EnvelopeText(h.multicast.sent.back()), "10.0.0.5");
+        QCOMPARE(h.texts.size(), shown);
+        QCOMPARE(h.multicast.sent.back().body.find("send me openly") != std::string::npos, true);
+        QVERIFY(conversations.Waiting("10.0.0.9").empty());
+        for (std::size_t i = 0; i < PrivateConversations::kMaxWaitingPerContact; ++i) {
+            store.AddWaiting({"id" + std::to_string(i), "10.0.0.9", "x"});
+        }
+        QVERIFY(!h.app.SendTextTo("10.0.0.9", "one too many"));
+        QCOMPARE(h.refusals.size(), std::size_t{1});
+    }
+
+    void privateTextsReceived() {
+        CoreHarness h;
+        FakeSessions sessions;
+        PrivateConversations& conversations = h.app.Private();
+        conversations.SetChannel(&sessions);
+        h.Connect();
+        // From an address not listed: listed from the session's names, shown as private,
+        // acknowledged only once shown; a repeated ID is shown once and acknowledged again.
+        h.Establish(sessions, "10.0.0.20", "C1");
+        conversations.OnSessionText("10.0.0.20", "id1", "hello");
+        conversations.OnSessionText("10.0.0.20", "id1", "hello");
+        QCOMPARE(h.texts.size(), std::size_t{1});
+        QCOMPARE(h.app.Contacts().FindContact("10.0.0.20")->DisplayName(), "Bob Brown");
+        QCOMPARE(h.texts[0].mark.privacy, Privacy::Private);
+        QVERIFY(sessions.acks.empty());
+        conversations.Shown("10.0.0.20", "id1");
+        conversations.OnSessionText("10.0.0.20", "id1", "hello");
+        QCOMPARE(sessions.acks, (std::vector<QString>{"id1", "id1"}));
+        QCOMPARE(h.texts.size(), std::size_t{1});
+
+        // Its address on the group now would have written privately: unverified. So is a
+        // session under another code, until the user trusts it.
+        h.FromGroup(Envelope(MSGTYPE_TEXT, 7, "Bob", "Brown", "Ops", "TO=10.0.0.5|TEXT=forged"),
+                    "10.0.0.20");
+        QCOMPARE(h.texts.back().mark.privacy, Privacy::Unverified);
+        h.Establish(sessions, "10.0.0.20", "C2");
+        conversations.OnSessionText("10.0.0.20", "id2", "changed");
+        QCOMPARE(h.texts.back().mark.privacy, Privacy::Unverified);
+        QVERIFY(conversations.Trust("10.0.0.20"));
+        QCOMPARE(conversations.Pin("10.0.0.20")->code, "C2");
+        QVERIFY(!conversations.Trust("10.0.0.20"));
     }
 
     void walkSurvivesTunnelsLearnedMeanwhile() {

@@ -78,13 +78,14 @@ private slots:
         QCOMPARE(settings.historyDays, 0);
         QCOMPARE(settings.showNotifications, 1);
         QCOMPARE(settings.learnTunnels, 1);
+        QCOMPARE(settings.privateConversations, 1);
         QVERIFY(settings.tunnels.empty());
 
         QVERIFY(settings.SaveSettings(Store()));
         QCOMPARE(Store().FilePath(), dir_.path() + "/Quardell/Tollix.conf");
         QSettings saved(Store().FilePath(), QSettings::IniFormat);
         saved.beginGroup("settings");
-        QCOMPARE(saved.childKeys().size(), 18);
+        QCOMPARE(saved.childKeys().size(), 19);
         QCOMPARE(saved.value("start with Windows").toInt(), 1);
         QCOMPARE(saved.value("AWAY notification timeout").toInt(), 300);
         QCOMPARE(saved.value("user group name").toString(), "Other Contacts");
@@ -103,6 +104,7 @@ private slots:
         settings.showNotifications = 0;
         settings.learnTunnels = 0;
         settings.conversationHeight = 410;
+        settings.privateConversations = 0;
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"far", "net", 17}));
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"", "", 5}));
         settings.tunnels.push_back(std::make_shared<TunnelEntry>(TunnelEntry{"10.1.2.3", "", 18}));
@@ -121,6 +123,7 @@ private slots:
         QCOMPARE(loaded.showNotifications, 0);
         QCOMPARE(loaded.learnTunnels, 0);
         QCOMPARE(loaded.conversationHeight, 410);
+        QCOMPARE(loaded.privateConversations, 0);
         // The entry without a host is skipped and uses up no number.
         QCOMPARE(Hosts(loaded), QStringList({"far", "10.1.2.3"}));
         QCOMPARE(loaded.tunnels[0]->tunSubnet, "net");
@@ -273,7 +276,7 @@ private slots:
         WriteFile(SystemFile("a"), changed.replace("Sales", "Support").replace("relay", "hub.x"));
         QVERIFY(settings.SaveSettings(Store()));
         const QStringList everyValue = SavedKeys();  // left out: what the administrator sets
-        QCOMPARE(everyValue.size(), 14);
+        QCOMPARE(everyValue.size(), 15);
         QVERIFY(everyValue.contains("settings/user first name"));
         QVERIFY(!everyValue.contains("settings/user group name"));
         QVERIFY(!everyValue.contains("settings/AWAY notification timeout"));

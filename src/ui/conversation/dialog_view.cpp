@@ -22,6 +22,12 @@ constexpr int kEntrySpacing = 3;
 constexpr int kTimeGap = 8;
 // The times are drawn this much smaller than the text.
 constexpr double kTimeScale = 0.85;
+// The property of a mark's characters that holds its private text's ID.
+constexpr int kTextIdProperty = QTextFormat::UserProperty + 3;
+
+TextMark MarkOf(const HistoryEntry& entry) {
+    return {entry.privacy, entry.delivery, entry.textId.toStdString()};
+}
 
 // Texts from other systems may break lines with CR LF or CR alone.
 QString WithLineFeeds(const QString& line) {
@@ -76,6 +82,43 @@ void CDialogView::AppendAtEnd(const Entry& entry) {
     Note(entry, first, InsertEntry(end, entry));
 }
 
+QString CDialogView::MarkText(const TextMark& mark, bool outgoing) {
+    if (mark.privacy != Privacy::Private || !outgoing) {
+        return QString::fromLatin1(PrivacyName(mark.privacy));
+    }
+    switch (mark.delivery) {
+        case Delivery::Sending:
+            return QStringLiteral("private, sending");
+        case Delivery::Delivered:
+            return QStringLiteral("private, delivered");
+        case Delivery::Waiting:
+            return QStringLiteral("private, waiting");
+        case Delivery::Cancelled:
+            return QStringLiteral("cancelled, not sent");
+        default:
+            return QStringLiteral("private");
+    }
+}
+
+void CDialogView::SetMark(const TextMark& mark) {
+    const QString id = QString::fromStdString(mark.id);
+    // Newest first: a mark changes soon after its text was shown.
+    for (QTextBlock block = document()->lastBlock(); block.isValid(); block = block.previous()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QTextFragment piece = fragment.fragment();
+            if (piece.charFormat().property(kTextIdProperty).toString() != id) {
+                continue;
+            }
+            QTextCursor cursor(document());
+            cursor.setPosition(piece.position());
+            cursor.setPosition(piece.position() + piece.length(), QTextCursor::KeepAnchor);
+            cursor.insertText(QStringLiteral("  [%1]").arg(MarkText(mark, true)),
+                              piece.charFormat());
+            return;
+        }
+    }
+}
+
 void CDialogView::ScrollToNewest() {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
@@ -86,7 +129,8 @@ CDialogView::Entry CDialogView::StoredEntry(const HistoryEntry& entry) {
             QStringLiteral(" %1 %2: ").arg(when, entry.SenderName()),
             entry.text,
             entry.id,
-            {}};
+            {},
+            MarkOf(entry)};
 }
 
 int CDialogView::InsertEntry(QTextCursor& at, const Entry& entry) {
@@ -126,6 +170,14 @@ int CDialogView::InsertEntry(QTextCursor& at, const Entry& entry) {
             at.insertBlock(nextLines, lineFormat);
         }
         at.insertText(lines[i], lineFormat);
+    }
+    if (marksShown_) {
+        QTextCharFormat faded;
+        faded.setForeground(palette().color(QPalette::PlaceholderText));
+        if (!entry.mark.id.empty()) {
+            faded.setProperty(kTextIdProperty, QString::fromStdString(entry.mark.id));
+        }
+        at.insertText(QStringLiteral("  [%1]").arg(MarkText(entry.mark, entry.outgoing)), faded);
     }
     at.insertBlock(following, QTextCharFormat());
     return at.blockNumber() - first;

@@ -9,6 +9,7 @@
 #include <QTextCursor>
 #include <QTextFormat>
 
+#include "core/text_mark.h"
 #include "history/history_entry.h"
 #include "ui/conversation/rich_edit_pane.h"
 
@@ -24,6 +25,10 @@ namespace tollix {
 // marks with their date and time, and below those a separator line "Earlier messages"
 // between two thin rules. Entries with a history id can be found again, their words found
 // by a search highlighted, and scrolled to.
+//
+// While private conversations are on, each entry ends with its mark in faded brackets:
+// how it travelled (private, open, unverified) and, for the user's private texts, where it
+// is (sending, delivered, waiting, cancelled); a later mark replaces it.
 class CDialogView : public CRichEditPane {
     Q_OBJECT
 
@@ -43,12 +48,20 @@ public:
         QString text;
         qint64 id = 0;      // finds it again; 0: not stored
         QDateTime shownAt;  // entries of this session: the time at the right edge
+        TextMark mark;      // how it travelled, shown while marks are shown
     };
 
     explicit CDialogView(QWidget* parent = nullptr);
 
     // A live entry at the end; the newest text is scrolled into view.
     void AppendEntry(const Entry& entry);
+
+    // Whether entries appended from now on carry their privacy and delivery marks.
+    void SetMarksShown(bool shown) { marksShown_ = shown; }
+    // The words of a mark: "private, delivered", "unverified", "open", ...
+    static QString MarkText(const TextMark& mark, bool outgoing);
+    // The entry of the private text with this ID shows the new mark.
+    void SetMark(const TextMark& mark);
 
     // Stored entries, oldest first: at the end (before the separator), or before all
     // others (an earlier page), keeping in view what was in view.
@@ -105,6 +118,7 @@ private:
     QHash<qint64, Place> places_;
     // Blocks put before the first one: a block's number minus base_ stays what was noted.
     int base_ = 0;
+    bool marksShown_ = false;
 };
 
 }  // namespace tollix

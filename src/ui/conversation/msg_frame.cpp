@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "core/contact.h"
+#include "core/private_conversations.h"
 #include "core/tollix_app.h"
 #include "history/history_store.h"
 #include "protocol/net_message.h"
@@ -25,6 +26,7 @@
 #include "ui/common/readable_colour.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_view.h"
+#include "ui/conversation/privacy_bar.h"
 #include "ui/conversation/search_bar.h"
 #include "ui/conversation/splitter.h"
 #include "ui/conversation/stored_history.h"
@@ -80,6 +82,7 @@ CMsgFrame::CMsgFrame(CTollixApp& app, QWidget* owner) : QMainWindow(nullptr), ap
 
     CreateToolBar();
     CreateSearchBar();
+    CreatePrivacyBar();
     CreateStatusBar();
     CreateShortcuts();
 
@@ -114,6 +117,141 @@ void CMsgFrame::CreateToolBar() {
     history->setObjectName(QStringLiteral("messageHistory"));
     history->setStatusTip(QStringLiteral("Message history"));
     connect(history, &QAction::triggered, this, &CMsgFrame::ShowSearch);
+    auto* spacer = new QWidget(bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    privacyLabel_ = new QLabel(bar);
+    privacyLabel_->setObjectName(QStringLiteral("privacy"));
+    privacyLabel_->setTextFormat(Qt::PlainText);
+    privacyLabel_->setContentsMargins(4, 0, 4, 0);
+    bar->addWidget(privacyLabel_);
+}
+
+void CMsgFrame::CreatePrivacyBar() {
+    privacyBar_ = new PrivacyBar(this);
+    addToolBar(Qt::BottomToolBarArea, privacyBar_);
+    PrivateConversations& conversations = app_.Private();
+    const auto address = [this] { return contact_ != nullptr ? contact_->address : std::string(); };
+    connect(privacyBar_, &PrivacyBar::acceptRequested, this,
+            [&conversations, address] { conversations.Trust(address()); });
+    // Both act on the oldest text that waits.
+    const auto oldest = [&conversations, address]() -> std::optional<WaitingText> {
+        const std::vector<WaitingText> waiting = conversations.Waiting(address());
+        return waiting.empty() ? std::nullopt : std::optional(waiting.front());
+    };
+    connect(privacyBar_, &PrivacyBar::sendOpenlyRequested, this, [&conversations, oldest] {
+        if (const auto text = oldest()) {
+            conversations.SendOpenly(text->address, text->id);
+        }
+    });
+    connect(privacyBar_, &PrivacyBar::cancelRequested, this, [&conversations, oldest] {
+        if (const auto text = oldest()) {
+            conversations.Cancel(text->address, text->id);
+        }
+    });
+}
+
+void CMsgFrame::FollowPrivacy(const std::string& address) {
+    PrivateConversations& conversations = app_.Private();
+    connect(&conversations, &PrivateConversations::stateChanged, this,
+            [this, address](const std::string& changed) {
+                if (changed == address) {
+                    RefreshPrivacy();
+                }
+            });
+    connect(&conversations, &PrivateConversations::textMarked, this,
+            [this, address](const std::string& to, const std::string&, const TextMark& mark) {
+                if (to == address) {
+                    historyView_->SetMark(mark);
+                    RefreshPrivacy();
+                }
+            });
+    connect(&conversations, &PrivateConversations::textRefused, this,
+            [this, address](const std::string& to, const std::string& reason) {
+                if (to == address) {
+                    historyView_->AppendNotice(QString::fromStdString(reason));
+                }
+            });
+    // Stopping or starting the sessions changes what every window says.
+    connect(&conversations, &PrivateConversations::sessionsRunning, this,
+            &CMsgFrame::RefreshPrivacy);
+    RefreshPrivacy();
+}
+
+void CMsgFrame::RefreshPrivacy() {
+    if (contact_ == nullptr) {
+        return;
+    }
+    const PrivateConversations& conversations = app_.Private();
+    const std::string& address = contact_->address;
+    historyView_->SetMarksShown(conversations.IsOn());
+    const std::string displayName = contact_->DisplayName();
+    const QString name = QString::fromStdString(displayName.empty() ? address : displayName);
+    const std::optional<PinnedCode> pin = conversations.Pin(address);
+    QString label;
+    QString tip;
+    switch (conversations.StateOf(address)) {
+        case PrivateConversations::State::Private:
+            label = pin->verified ? QStringLiteral("Private, verified \u2713")
+                                  : QStringLiteral("Private");
+            tip = QStringLiteral(
+                      "What you write next goes privately: only %1's program can read "
+                      "it. While it cannot be reached, texts wait.")
+                      .arg(name);
+            break;
+        case PrivateConversations::State::Changed:
+            label = QStringLiteral("Private, code changed: texts wait");
+            tip = QStringLiteral("What you write waits until you accept the new security code.");
+            break;
+        case PrivateConversations::State::Unknown:
+        case PrivateConversations::State::Opening:
+            label = QStringLiteral("Opening a private conversation");
+            tip = QStringLiteral(
+                      "What you write next goes privately if %1's program can hold "
+                      "private conversations, otherwise to the open group.")
+                      .arg(name);
+            break;
+        default:
+            label = QStringLiteral("Open group");
+            tip = QStringLiteral(
+                "What you write next goes to the open group: everyone on the "
+                "network can read it.");
+    }
+    privacyLabel_->setText(label);
+    privacyLabel_->setToolTip(tip);
+
+    const std::string changed = conversations.ChangedCode(address);
+    if (changed.empty()) {
+        privacyBar_->ShowChanged({}, false);
+    } else {
+        const bool verified = pin && pin->verified;
+        privacyBar_->ShowChanged(
+            verified ? QStringLiteral("Warning: the security code of %1 has changed since you "
+                                      "verified it. Someone else may be writing under this "
+                                      "address. Compare the codes again before you accept.")
+                           .arg(name)
+                     : QStringLiteral("The security code of %1 has changed").arg(name),
+            verified);
+        if (std::exchange(noticedCode_, changed) != changed) {
+            historyView_->AppendNotice(
+                QStringLiteral("The security code of %1 has changed").arg(name));
+        }
+    }
+    const std::vector<WaitingText> waiting = conversations.Waiting(address);
+    if (waiting.empty()) {
+        privacyBar_->ShowWaiting({});
+    } else {
+        const QString oldest = QString::fromStdString(waiting.front().text).simplified();
+        privacyBar_->ShowWaiting(
+            QStringLiteral("%1 waiting for %2. The oldest: \u201c%3\u201d")
+                .arg(waiting.size() == 1 ? QStringLiteral("1 text is")
+                                         : QStringLiteral("%1 texts are").arg(waiting.size()),
+                     name, oldest.size() > 60 ? oldest.left(59) + u'\u2026' : oldest));
+    }
+}
+
+QString CMsgFrame::PrivacyText() const {
+    return privacyLabel_->text();
 }
 
 void CMsgFrame::CreateSearchBar() {
@@ -264,6 +402,7 @@ void CMsgFrame::SetContact(Contact* contact) {
     contact->conversation = this;
     setWindowTitle(LiteralWindowTitle(Trimmed(windowTitle().toStdString() + " : " +
                                               contact->firstName + " " + contact->secondName)));
+    FollowPrivacy(contact->address);
 }
 
 void CMsgFrame::SendTypedText() {
@@ -300,7 +439,8 @@ void CMsgFrame::ShowSendHint() {
                               : QStringLiteral("HINT: Press \"Enter\" to send message"));
 }
 
-void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id, bool unseen) {
+void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id, bool unseen,
+                              const TextMark& mark) {
     if (contact_ == nullptr || (id > 0 && stored_ != nullptr && id <= stored_->NewestId())) {
         return;
     }
@@ -314,7 +454,7 @@ void CMsgFrame::AppendMessage(const QString& text, bool outgoing, qint64 id, boo
     const QString name = outgoing ? Trimmed(settings.userFirstName + " " + settings.userLastName)
                                   : Trimmed(contact_->firstName + " " + contact_->secondName);
     historyView_->AppendEntry({outgoing, QStringLiteral(" ") + name + QStringLiteral(": "), text,
-                               id, QDateTime::currentDateTime()});
+                               id, QDateTime::currentDateTime(), mark});
 }
 
 qint64 CMsgFrame::FirstShownId() const {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "core/text_mark.h"
 #include "history/history_entry.h"
 
 class QLabel;
@@ -20,6 +21,7 @@ class CRichEditPane;
 class CSplitter;
 class HistoryStore;
 class LockIndicators;
+class PrivacyBar;
 class SearchBar;
 class StoredHistory;
 
@@ -33,6 +35,11 @@ class StoredHistory;
 // so that the next conversation with the contact starts in a new window. That window
 // shows the contact's stored history above the texts of its own session, when there is a
 // history store; Ctrl+F opens the search in it.
+//
+// With private conversations, the toolbar says where the next text goes (privately, or to
+// the open group) and whether the contact's code is verified; the entries carry their
+// marks; a bar above the status bar warns of a changed security code (one click accepts
+// it) and offers the oldest waiting text to be sent openly or cancelled.
 class CMsgFrame : public QMainWindow {
     Q_OBJECT
 
@@ -63,7 +70,14 @@ public:
     // at this moment. `id` is the text's id in the history store (0: not stored); a text
     // among the stored entries shown already is not shown again. `unseen`: an incoming
     // text the user has not seen yet (the window is not in front of them).
-    void AppendMessage(const QString& text, bool outgoing, qint64 id = 0, bool unseen = false);
+    // `mark` says how it travelled.
+    void AppendMessage(const QString& text, bool outgoing, qint64 id = 0, bool unseen = false,
+                       const TextMark& mark = {});
+    // What the toolbar, the marks and the privacy bar show follows the contact's private
+    // conversation.
+    void RefreshPrivacy();
+    QString PrivacyText() const;
+    PrivacyBar* Privacy() const { return privacyBar_; }
 
     // Above the texts of this session: the contact's last stored entries (none without an
     // open store; those before `beforeId` when it is not 0: the text that opens the window,
@@ -139,6 +153,9 @@ private:
     void CreateStatusBar();
     void CreateShortcuts();
     void CreateSearchBar();
+    void CreatePrivacyBar();
+    // Follows the private conversation of the contact at `address`.
+    void FollowPrivacy(const std::string& address);
     void OnFind(const QString& words, bool older);
     // The history file was replaced: the ids of the entries shown mean nothing in the new
     // one, so its texts are shown as they come, and paging and search end here.
@@ -159,6 +176,9 @@ private:
     CDialogView* historyView_ = nullptr;
     CMsgView* inputView_ = nullptr;
     QLabel* messagePane_ = nullptr;
+    QLabel* privacyLabel_ = nullptr;
+    PrivacyBar* privacyBar_ = nullptr;
+    std::string noticedCode_;  // the changed code the history has said so for
     SearchBar* searchBar_ = nullptr;
     StoredHistory* stored_ = nullptr;
     LockIndicators* indicators_ = nullptr;

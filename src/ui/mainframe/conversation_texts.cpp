@@ -3,6 +3,7 @@
 #include <QHash>
 #include <algorithm>
 
+#include "core/private_conversations.h"
 #include "core/tollix_app.h"
 #include "core/unread_contacts_model.h"
 #include "history/history_store.h"
@@ -33,6 +34,9 @@ ConversationTexts::ConversationTexts(CTollixApp& app, HistoryKeeper& keeper,
     app_.Contacts().SetKeeper(this);
     connect(&keeper_, &HistoryKeeper::changed, this, &ConversationTexts::ReloadUnread);
     connect(&keeper_.Store(), &HistoryStore::storedLate, this, &ConversationTexts::ForgetUnstored);
+    connect(
+        &app_.Private(), &PrivateConversations::textMarked, this,
+        [this](const std::string&, const std::string&, const TextMark& mark) { OnMarked(mark); });
     connect(&notifications_, &DesktopNotifications::activated, this, [this](const QString& key) {
         const QString address = key == kUnreadKey ? lastUnread_ : key;
         if (Contact* contact = app_.Contacts().FindContact(address.toStdString())) {
@@ -55,10 +59,14 @@ bool ConversationTexts::KeepsAfterFarewell(const Contact& contact) const {
            pending_.contains(QString::fromStdString(contact.address));
 }
 
-void ConversationTexts::OnText(Contact& contact, const std::string& text, bool outgoing) {
+void ConversationTexts::OnText(Contact& contact, const std::string& text, bool outgoing,
+                               const TextMark& mark) {
     HistoryEntry entry =
         TextEntry(contact.address, outgoing ? app_.Settings().Identity() : contact.Identity(), text,
-                  outgoing);
+                  outgoing, mark);
+    if (outgoing && !entry.textId.isEmpty()) {
+        markedMeanwhile_.insert(entry.textId, std::nullopt);
+    }
     // Decided now: a window that is open shows it, one that a text may open still will.
     const CMsgFrame* window = CMsgFrame::Of(contact);
     const bool opens = window != nullptr || limit_.TryOpen(contact.address);
@@ -77,7 +85,12 @@ void ConversationTexts::OnText(Contact& contact, const std::string& text, bool o
                         [this, opens](const HistoryEntry& stored) { Show(stored, opens); });
 }
 
-void ConversationTexts::Show(const HistoryEntry& entry, bool opens) {
+void ConversationTexts::Show(const HistoryEntry& shown, bool opens) {
+    HistoryEntry entry = shown;
+    if (const std::optional<TextMark> later = markedMeanwhile_.take(entry.textId)) {
+        entry.privacy = later->privacy;  // delivered (or more) while it was being stored
+        entry.delivery = later->delivery;
+    }
     if (!entry.outgoing && --pending_[entry.address] <= 0) {
         pending_.remove(entry.address);
     }
@@ -92,7 +105,8 @@ void ConversationTexts::Show(const HistoryEntry& entry, bool opens) {
     }
     if (window != nullptr) {
         const bool seen = window->InFront();
-        window->AppendMessage(entry.text, entry.outgoing, entry.id, entry.unread && !seen);
+        window->AppendMessage(entry.text, entry.outgoing, entry.id, entry.unread && !seen,
+                              {entry.privacy, entry.delivery, entry.textId.toStdString()});
         if (entry.overDailyLimit) {
             window->NoteNotStored();
         }
@@ -111,8 +125,19 @@ void ConversationTexts::Show(const HistoryEntry& entry, bool opens) {
         MarkUnread(entry);
     }
     Notify(entry, window);
+    if (!entry.outgoing && !entry.textId.isEmpty()) {
+        app_.Private().Shown(address, entry.textId.toStdString());  // stored and shown
+    }
     if (contact != nullptr && contact->presence == PresenceState::Offline) {
         app_.Contacts().Reconsider(address);  // kept for this text on its way
+    }
+}
+
+void ConversationTexts::OnMarked(const TextMark& mark) {
+    const QString id = QString::fromStdString(mark.id);
+    keeper_.Store().SetMark(id, mark.privacy, mark.delivery);
+    if (const auto pending = markedMeanwhile_.find(id); pending != markedMeanwhile_.end()) {
+        *pending = mark;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/contact_list.h"
+#include "core/text_mark.h"
 #include "core/throttled_log.h"
 #include "core/window_opening_limit.h"
 #include "history/history_entry.h"
@@ -36,6 +37,9 @@ struct Contact;
 // text whose window is not in front of the user raises a desktop notification; the unread ones
 // share one.
 //
+// A text received over a private session is acknowledged once it is stored and shown (or
+// marked unread). The marks of the user's private texts are stored as they change.
+//
 // As the contact list's keeper, it keeps a contact that leaves texts unseen listed, shown
 // offline, and its window open with the line "NAME has left", until the user has seen
 // them; and a full list never gives away a contact with a window or unread texts.
@@ -56,7 +60,8 @@ public:
     ~ConversationTexts() override;
 
     // A text for the conversation with `contact` (the CTollixApp::textArrived signal).
-    void OnText(Contact& contact, const std::string& text, bool outgoing);
+    void OnText(Contact& contact, const std::string& text, bool outgoing,
+                const TextMark& mark = {});
     // A window that was just made for its contact: shows its earlier entries (those before
     // `openingTextId` when a text opens it) and follows what the user sees of it.
     void Attach(CMsgFrame& window, qint64 openingTextId = 0);
@@ -81,6 +86,7 @@ private:
     int TreeCount(const QString& address, const QHash<QString, int>& stored) const;
     void ReloadUnread();
     void ForgetUnstored(const HistoryEntry& stored);
+    void OnMarked(const TextMark& mark);
 
     CTollixApp& app_;
     HistoryKeeper& keeper_;
@@ -93,6 +99,8 @@ private:
     QHash<QString, int> pending_;
     std::deque<HistoryEntry> unstored_;
     QString lastUnread_;  // the sender of the newest text marked unread
+    // Private texts on their way to the screen, and a newer mark that came meanwhile.
+    QHash<QString, std::optional<TextMark>> markedMeanwhile_;
 };
 
 }  // namespace tollix

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "core/main_frame_rules.h"
+#include "core/private_conversations.h"
 #include "platform/activity_source.h"
 #include "platform/taskbar.h"
 #include "ui/about/about_dlg.h"
@@ -89,6 +90,7 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
         app_.Settings().trayIconAlwaysVisible != 0 && tray_.isAvailable();
     setWindowFlag(Qt::Tool, reachedThroughTray);
     CreateContactPane();
+    view_->SetPrivate(&app_.Private());
     CreateToolBar();
     CreateStatusBar();
 
@@ -301,6 +303,8 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
     }
     auto* window = CMsgFrame::Of(*contact);
     if (window == nullptr) {
+        // A private session, so that the window can say where the next text goes.
+        app_.Private().Prepare(contact->address);
         // A window of its own, with its own task-bar button, beside this one.
         window = new CMsgFrame(app_, this);
         window->SetContact(contact);
@@ -342,8 +346,9 @@ void CMainFrame::OpenFileTransfer(Contact* contact) {
     dialog->activateWindow();
 }
 
-void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool outgoing) {
-    texts_->OnText(contact, text, outgoing);  // stored, then shown
+void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool outgoing,
+                                const TextMark& mark) {
+    texts_->OnText(contact, text, outgoing, mark);  // stored, then shown
 }
 
 void CMainFrame::CloseContactWindows(Contact& contact) {

@@ -52,7 +52,8 @@ public:
     // when a text opens it) above the texts to come.
     void OpenConversation(Contact* contact, bool inBackground, qint64 openingTextId = 0);
     void OpenFileTransfer(Contact* contact);
-    void OnIncomingText(Contact& contact, const std::string& text, bool outgoing);
+    void OnIncomingText(Contact& contact, const std::string& text, bool outgoing,
+                        const TextMark& mark);
 
     // The Connect, Settings and About commands.
     void OnConnect();

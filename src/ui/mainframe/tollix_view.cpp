@@ -1,5 +1,6 @@
 #include "ui/mainframe/tollix_view.h"
 
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QMenu>
@@ -7,6 +8,7 @@
 #include <QToolTip>
 
 #include "core/main_frame_rules.h"
+#include "core/private_conversations.h"
 #include "ui/common/crisp_frame.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/window_modal.h"
@@ -71,11 +73,26 @@ QString CTollixView::ToolTipText(const QModelIndex& index) const {
         return {};
     }
     if (const Contact* contact = ContactAt(index)) {
-        return QString::fromStdString(ContactTooltipText(*contact));
+        return QString::fromStdString(ContactTooltipText(*contact, ConversationKind(*contact)));
     }
     const QPoint counts = index.data(ContactList::GroupCountsRole).toPoint();
     return QString::fromStdString(GroupTooltipText(
         index.data(ContactList::NameRole).toString().toStdString(), counts.x(), counts.y()));
+}
+
+std::string CTollixView::ConversationKind(const Contact& contact) const {
+    if (private_ == nullptr || !private_->IsOn()) {
+        return {};
+    }
+    if (private_->StateOf(contact.address) == PrivateConversations::State::Changed) {
+        return "private, its security code has changed";
+    }
+    if (const std::optional<PinnedCode> pin = private_->Pin(contact.address)) {
+        return pin->verified ? "private, verified" : "private";
+    }
+    return private_->StateOf(contact.address) == PrivateConversations::State::OpenOnly
+               ? "open"
+               : "private once a session is made";
 }
 
 void CTollixView::SetFilter(const QString& words) {
@@ -135,6 +152,26 @@ QString CTollixView::ContactInfoText(const QModelIndex& item, const Contact* con
              QString::fromStdString(contact->client));
 }
 
+QString CTollixView::SecurityCodesText(const PrivateConversations& conversations,
+                                       const Contact& contact) {
+    const std::optional<PinnedCode> pin = conversations.Pin(contact.address);
+    QString text = QString("\n\nYour security code:\n%1\n\nTheir security code:\n%2")
+                       .arg(QString::fromStdString(conversations.OwnCode()),
+                            pin ? QString::fromStdString(pin->code)
+                                : QString("not known yet: no private conversation so far"));
+    const std::string changed = conversations.ChangedCode(contact.address);
+    if (!changed.empty()) {
+        text += QString("\n\nIt has changed to (not accepted yet):\n%1")
+                    .arg(QString::fromStdString(changed));
+    }
+    if (pin) {
+        text +=
+            "\n\nCompare both codes with them, aloud or in person; when they match, tick "
+            "\"Verified\".";
+    }
+    return text;
+}
+
 void CTollixView::OnContactInfo() {
     const QModelIndex item = currentIndex();
     if (!item.isValid()) {
@@ -142,9 +179,28 @@ void CTollixView::OnContactInfo() {
     }
     // The item's own text: its name, without the count of unread texts.
     const QModelIndex listed = contacts_.mapToSource(shown_.mapToSource(item));
-    auto* box = new QMessageBox(QMessageBox::Information, "Info",
-                                ContactInfoText(listed, ContactAt(item)), QMessageBox::Ok, this);
+    const Contact* contact = ContactAt(item);
+    QString text = ContactInfoText(listed, contact);
+    const bool codes = contact != nullptr && private_ != nullptr && private_->IsOn();
+    if (codes) {
+        text += SecurityCodesText(*private_, *contact);
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, "Info", text, QMessageBox::Ok, this);
     box->setTextFormat(Qt::PlainText);  // names come from the network
+    const std::optional<PinnedCode> pin =
+        codes ? private_->Pin(contact->address) : std::optional<PinnedCode>();
+    if (pin) {
+        auto* verified = new QCheckBox("Verified", box);
+        verified->setChecked(pin->verified);
+        box->setCheckBox(verified);
+        // The contact may be gone by the time the box closes: its address is what counts.
+        connect(box, &QDialog::finished, this,
+                [this, verified, address = contact->address, was = pin->verified] {
+                    if (verified->isChecked() != was) {
+                        private_->SetVerified(address, verified->isChecked());
+                    }
+                });
+    }
     OpenWindowModal(box);
 }
 

@@ -10,6 +10,8 @@ class QMenu;
 
 namespace tollix {
 
+class PrivateConversations;
+
 // The contact tree: group items in bold with a folder and the number of their contacts
 // online, contacts with a person that fades while they are away (in bold, with the count
 // after the name, while they have unread texts; in faded text once they have left with
@@ -20,6 +22,9 @@ namespace tollix {
 //
 // The tree shows the contacts through a filter: while it narrows them every group shown is
 // open; once it is cleared, the groups the user had closed are closed again.
+//
+// With private conversations, "Contact info" shows both security codes, this user's and
+// the contact's, and the "Verified" tick that the user sets after comparing them.
 class CTollixView : public QTreeView {
     Q_OBJECT
 
@@ -32,7 +37,13 @@ public:
     static QString ContactInfoText(const QModelIndex& item, const Contact* contact);
     // The tooltip of an item of the tree.
     QString ToolTipText(const QModelIndex& index) const;
+    // The security codes' part of "Contact info": this user's code, the contact's pinned one
+    // and a changed one that waits for acceptance.
+    static QString SecurityCodesText(const PrivateConversations& conversations,
+                                     const Contact& contact);
     QMenu* ContactMenu() const { return contactMenu_; }
+    // The private conversations whose codes "Contact info" shows.
+    void SetPrivate(PrivateConversations* conversations) { private_ = conversations; }
     ContactFilterModel& Filter() { return shown_; }
 
     // Narrows the tree to the contacts and groups whose names hold `words`.
@@ -52,6 +63,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // How a conversation with the contact goes, for its tooltip; empty without private
+    // conversations.
+    std::string ConversationKind(const Contact& contact) const;
     void MakeVisible(const QModelIndex& parent, int first, int last);
     void ShowNewest();
     void OpenGroups();
@@ -59,6 +73,7 @@ private:
 
     UnreadContactsModel& contacts_;
     ContactFilterModel shown_;
+    PrivateConversations* private_ = nullptr;
     QMenu* contactMenu_;
     QPersistentModelIndex newest_;
     bool showNewestPending_ = false;

@@ -24,6 +24,7 @@ bool CPropertyHistory::DoDataExchange(bool save) {
         return false;
     }
     ExchangeCheck(save, kShowNotifications, values_.showNotifications);
+    ExchangeCheck(save, kPrivateConversations, values_.privateConversations);
     return true;
 }
 

@@ -11,9 +11,11 @@ struct HistoryPage {
     int keepHistory = 1;
     int days = 0;  // delete entries older than this many days; 0: never
     int showNotifications = 1;
+    int privateConversations = 1;
 };
 
-// Whether texts are stored, how long, desktop notifications, and clearing the history.
+// Whether texts are stored, how long, desktop notifications, clearing the history, and
+// private conversations.
 class CPropertyHistory : public CPropertyPage {
     Q_OBJECT
 

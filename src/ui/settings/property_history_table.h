@@ -20,6 +20,12 @@ inline constexpr std::array kControls{
     ControlRow{kNoId, Kind::Label, "(0 = never)", 154, 31, 50, 8},
     ControlRow{1044, Kind::CheckBox, "Show desktop notifications", 9, 48, 110, 10, kLeftText},
     ControlRow{1045, Kind::PushButton, "Clear history...", 9, 65, 60, 14},
+    ControlRow{1046, Kind::GroupBox, "Privacy", 3, 90, 208, 48},
+    ControlRow{1047, Kind::CheckBox, "Private conversations", 9, 101, 110, 10, kLeftText},
+    ControlRow{kNoId, Kind::Label, "Texts go only to their contact where its program can take", 9,
+               115, 196, 8},
+    ControlRow{kNoId, Kind::Label, "them (TCP port 2030); otherwise to the open group.", 9, 125,
+               196, 8},
 };
 
 inline constexpr DialogTemplate kDialog{"History", 214, 158, kControls};
@@ -29,5 +35,6 @@ inline constexpr int kDays = 1042;
 inline constexpr int kDaysSpin = 1043;
 inline constexpr int kShowNotifications = 1044;
 inline constexpr int kClearHistory = 1045;
+inline constexpr int kPrivateConversations = 1047;
 
 }  // namespace tollix::history_table

@@ -37,6 +37,7 @@ void CopyIn(const AppSettings& settings, HistoryPage& history) {
     history.keepHistory = settings.keepHistory;
     history.days = settings.historyDays;
     history.showNotifications = settings.showNotifications;
+    history.privateConversations = settings.privateConversations;
 }
 
 void CopyOut(const GeneralPage& general, AppSettings& settings) {
@@ -69,6 +70,7 @@ void CopyOut(const HistoryPage& history, AppSettings& settings) {
     settings.keepHistory = history.keepHistory;
     settings.historyDays = history.days;
     settings.showNotifications = history.showNotifications;
+    settings.privateConversations = history.privateConversations;
 }
 
 }  // namespace
@@ -107,6 +109,7 @@ bool OnSettings(CTollixApp& app, const SettingsStore& store,
             setAutostart(settings.startWithWindows != 0);
         }
         settings.SaveSettings(store);
+        app.SettingsChanged();
     }
     delete sheet.data();
     return accepted;
