@@ -26,6 +26,7 @@
 #include <optional>
 
 #include "../unit/core_harness.h"
+#include "core/memory_private_store.h"
 #include "fake_notifications.h"
 #include "history/history_store.h"
 #include "platform/desktop_notifications.h"
@@ -358,6 +359,19 @@ private slots:
         QCOMPARE(view.ToolTipText(model.index(0, 0, ops)),
                  "Zed\nGroup: Ops\nAddress: 10.0.0.8\nPresence: away\nClient: Tollix v.1.2.0");
         QCOMPARE(view.ToolTipText(ops), "Ops\n1 of 2 online");
+        // With private conversations the tooltip also says how a conversation goes.
+        FakeSessions sessions;
+        MemoryPrivateStore pins;
+        pins.SavePin({"10.0.0.8", "C1", "Zed", "", "Ops", true});
+        PrivateConversations& conversations = copy.core.app.Private();
+        conversations.SetStores(pins, pins);
+        conversations.SetChannel(&sessions);
+        QVERIFY(
+            view.ToolTipText(model.index(0, 0, ops)).endsWith("\nConversation: private, verified"));
+        QVERIFY(view.ToolTipText(model.index(1, 0, ops))
+                    .endsWith("\nConversation: private once a session is made"));
+        conversations.SetChannel(nullptr);
+        conversations.UseOwnStores();
 
         const Contact* bob = copy.core.app.Contacts().FindContact("10.0.0.9");
         QCOMPARE(CTollixView::ContactInfoText(model.index(1, 0, ops), bob),
