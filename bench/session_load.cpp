@@ -7,8 +7,8 @@
 //   tollix-session-load texts PEER COUNT
 //       one session, then COUNT texts one after another, each timed to its ACK
 //   tollix-session-load hold PEER FIRST_ADDRESS COUNT SECONDS
-//       COUNT sessions at once, each from an address of its own (FIRST_ADDRESS and those
-//       after it, which the host must have), held for SECONDS: "held N"
+//       COUNT sessions, opened 16 at a time, each from an address of its own (FIRST_ADDRESS and
+//       those after it, which the host must have), held for SECONDS: "held N"
 //   tollix-session-load stall PEER RATE SECONDS SOURCE...
 //       RATE TCP connections a second to PEER's port 2030, from the SOURCE addresses in turn,
 //       that never start TLS; each is closed by this side after 6 s (the copy closes them
@@ -126,19 +126,39 @@ int Texts(const QString& peer, int count) {
 }
 
 int Hold(const QString& peer, const QString& firstAddress, int count, int seconds) {
+    // Opened a wave at a time, below the copy's bound on handshakes at once (beyond it the
+    // copy closes new connections at once): sessions come one after another, as in an
+    // office, not all in the same millisecond.
+    constexpr int kWave = 16;
     const Identity identity = *MakeIdentity();
     std::vector<std::unique_ptr<Client>> clients;
     const quint32 first = QHostAddress(firstAddress).toIPv4Address();
     for (int i = 0; i < count; ++i) {
         clients.push_back(
             std::make_unique<Client>(identity, QHostAddress(first + static_cast<quint32>(i))));
-        clients.back()->manager->Open(peer);
     }
     const auto established = [&] {
         return std::count_if(clients.begin(), clients.end(),
                              [&peer](const auto& c) { return c->manager->IsEstablished(peer); });
     };
-    RunUntil([&] { return established() == count; }, 30000);
+    QElapsedTimer timer;
+    timer.start();
+    while (established() < count && timer.elapsed() < 60000) {
+        std::vector<Client*> wave;
+        for (auto& client : clients) {
+            if (wave.size() < kWave && !client->manager->IsEstablished(peer)) {
+                client->manager->Open(peer);
+                wave.push_back(client.get());
+            }
+        }
+        RunUntil(
+            [&] {
+                return std::all_of(wave.begin(), wave.end(), [&peer](const Client* c) {
+                    return c->manager->IsEstablished(peer);
+                });
+            },
+            3000);
+    }
     std::printf("held %ld\n", static_cast<long>(established()));
     std::fflush(stdout);
     RunUntil([] { return false; }, seconds * 1000);
