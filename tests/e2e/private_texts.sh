@@ -10,7 +10,9 @@ set -u
 command -v tcpdump >/dev/null 2>&1 || skip "needs tcpdump (apt-get install tcpdump)"
 
 lan_hosts a:10.0.0.1 b:10.0.0.2 c:10.0.0.3 d:10.0.0.4 f:10.0.0.5
-ip -n "$NS_PREFIX-lan" link set br0 type bridge ageing_time 0
+# C hears every frame: unicast too (the bridge forgets where hosts are), and the group's
+# datagrams even once the others have joined it (no multicast snooping).
+ip -n "$NS_PREFIX-lan" link set br0 type bridge ageing_time 0 mcast_snooping 0
 ip netns exec "$NS_PREFIX-c" tcpdump -i eth0 -U -w "$WORK_DIR/capture.pcap" \
     2>"$WORK_DIR/tcpdump.log" &
 capture=$!

@@ -183,11 +183,14 @@ inline QStringList FindMissingFrames(const QWidget* window, const QImage& pictur
         const QRectF r(QPointF(at) * ratio, QSizeF(area->size()) * ratio);
         const int depth = static_cast<int>(std::ceil(2 * ratio)) + 2;
         // Each side: its name, the device row or column at its edge and which way is in.
-        for (const auto& [name, vertical, edge, inward] :
+        for (const auto& [name, isVertical, edge, isInward] :
              {std::tuple{"top", false, std::floor(r.top()), 1},
               std::tuple{"bottom", false, std::ceil(r.bottom()) - 1, -1},
               std::tuple{"left", true, std::floor(r.left()), 1},
               std::tuple{"right", true, std::ceil(r.right()) - 1, -1}}) {
+            // Copies: clang 14 lets no lambda capture a structured binding.
+            const bool vertical = isVertical;
+            const int inward = isInward;
             const int from = static_cast<int>((vertical ? r.top() : r.left()) + 4 * ratio);
             const int to = static_cast<int>((vertical ? r.bottom() : r.right()) - 4 * ratio);
             const auto pixel = [&](int along, int across) {
