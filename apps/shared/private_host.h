@@ -30,6 +30,7 @@ public:
     // changed, and at every connect and disconnect.
     void Apply();
     SessionService& Service() { return service_; }
+    FileTransfers& Files() { return service_.Files(); }
 
 private:
     void SyncHistory();

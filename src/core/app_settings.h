@@ -48,6 +48,8 @@ struct AppSettings {
     std::string userFirstName = "unknown";
     std::string userLastName = "user";
     std::string userGroupName = "Other Contacts";
+    // Where accepted files go; empty: the user's download folder (DownloadFolder).
+    std::string downloadFolder;
     int guiStickMode = 1;  // 0 left, 1 right
     int startMinimized = 0;
     int startWithWindows = 1;

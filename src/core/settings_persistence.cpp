@@ -23,6 +23,7 @@ constexpr std::array kStringValues{
     StringValue{"user first name", &AppSettings::userFirstName},
     StringValue{"user last name", &AppSettings::userLastName},
     StringValue{"user group name", &AppSettings::userGroupName},
+    StringValue{"download folder", &AppSettings::downloadFolder},
 };
 
 constexpr std::array kIntValues{

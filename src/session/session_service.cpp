@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "session/file_journal.h"
 #include "session/session_manager.h"
 
 namespace tollix {
@@ -14,6 +15,7 @@ SessionService::SessionService(SessionEvents& events, const SessionLimits& limit
 SessionService::~SessionService() = default;
 
 void SessionService::LoadIdentity(const QString& dataDir) {
+    journalPath_ = FileJournalPath(dataDir);
     loader_.Start(dataDir);
 }
 
@@ -72,6 +74,7 @@ void SessionService::Run() {
         emit notice("Other copies cannot open private conversations with this one: " +
                     manager.ListenError());
     }
+    files_.Attach(manager, journalPath_);
     events_.OnSessionsRunning(true);
 }
 
@@ -81,6 +84,7 @@ void SessionService::Stop() {
         return;
     }
     // Later: Stop may be reached from inside one of the manager's own signals.
+    files_.Detach();  // its transfers end while their sessions still carry the word
     SessionManager* manager = std::exchange(manager_, nullptr);
     manager->disconnect(this);
     manager->StopAll();

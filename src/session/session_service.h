@@ -4,6 +4,7 @@
 #include <QString>
 #include <optional>
 
+#include "session/file_transfers.h"
 #include "session/identity.h"
 #include "session/identity_loader.h"
 #include "session/messages.h"
@@ -17,7 +18,7 @@ class SessionManager;
 // The private sessions as a program runs them: the identity loaded (or made) on a worker
 // thread from the start, so that start-up never waits for it; a SessionManager listening
 // while the program is connected and its user wants private conversations; and the
-// manager's signals handed to the core's SessionEvents.
+// manager's signals handed to the core's SessionEvents; and the file transfers over it.
 //
 // What the user must be told comes once each as `notice`: a damaged identity moved aside
 // for a new one, an identity that cannot be had (private conversations are then not
@@ -39,6 +40,8 @@ public:
     void Stop();
     // The names sent by sessions established from now on.
     void SetHello(const HelloMessage& hello);
+    // Files sent and received over the sessions, for the whole run.
+    FileTransfers& Files() { return files_; }
     // The port listened on (tests listen on any free one); 0 while not listening.
     quint16 Port() const;
 
@@ -67,6 +70,8 @@ private:
     bool listenNoticed_ = false;
     HelloMessage hello_;
     SessionManager* manager_ = nullptr;  // a child, while running
+    QString journalPath_;
+    FileTransfers files_;  // destroyed before the manager, which its engine uses
 };
 
 }  // namespace tollix

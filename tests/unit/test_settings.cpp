@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(Store().FilePath(), dir_.path() + "/Quardell/Tollix.conf");
         QSettings saved(Store().FilePath(), QSettings::IniFormat);
         saved.beginGroup("settings");
-        QCOMPARE(saved.childKeys().size(), 19);
+        QCOMPARE(saved.childKeys().size(), 20);
         QCOMPARE(saved.value("start with Windows").toInt(), 1);
         QCOMPARE(saved.value("AWAY notification timeout").toInt(), 300);
         QCOMPARE(saved.value("user group name").toString(), "Other Contacts");
@@ -276,7 +276,7 @@ private slots:
         WriteFile(SystemFile("a"), changed.replace("Sales", "Support").replace("relay", "hub.x"));
         QVERIFY(settings.SaveSettings(Store()));
         const QStringList everyValue = SavedKeys();  // left out: what the administrator sets
-        QCOMPARE(everyValue.size(), 15);
+        QCOMPARE(everyValue.size(), 16);
         QVERIFY(everyValue.contains("settings/user first name"));
         QVERIFY(!everyValue.contains("settings/user group name"));
         QVERIFY(!everyValue.contains("settings/AWAY notification timeout"));
