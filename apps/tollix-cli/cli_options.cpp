@@ -6,7 +6,7 @@ const char* const kCliUsage =
     "Usage: tollix-cli [--config DIR] [--first NAME] [--last NAME] [--group NAME]\n"
     "                  [--tunnel HOST]... [--away-after SECONDS] [--send ADDRESS TEXT]\n"
     "                  [--serve]\n"
-    "                  [--history]\n"
+    "                  [--history] [--accept-files DIR]\n"
     "\n"
     "A Tollix peer on the terminal. It connects at once and runs until 'quit' or the end\n"
     "of its input; with --send it sends one text and exits.\n"
@@ -22,6 +22,7 @@ const char* const kCliUsage =
     "                        or SIGINT; say goodbye before the computer sleeps\n"
     "  --history             keep the conversation history (DATA/Quardell/Tollix/\n"
     "                        history.sqlite; DATA is --config DIR or ~/.local/share)\n"
+    "  --accept-files DIR    accept every file offered into DIR\n"
     "  --help, --version\n"
     "\n"
     "Commands, one a line: send ADDRESS TEXT, away, online, connect, disconnect,\n"
@@ -29,6 +30,8 @@ const char* const kCliUsage =
     "carriage\n"
     "return, \\\\ a backslash and \\xHH the byte HH (hexadecimal).\n"
     "With --history also: history ADDRESS [N] (the last N texts, 20 by default).\n"
+    "Files (over private sessions): sendfile ADDRESS PATH..., accept ID [DIR] (DIR: the\n"
+    "download folder by default), decline ID, cancel ID. In PATH, \\x20 is a blank.\n"
     "\n"
     "Events, one a line, fields separated by TAB. Inside a field a line break is\n"
     "written \\n, a TAB \\t, a carriage return \\r, a backslash \\\\ and every other\n"
@@ -41,7 +44,12 @@ const char* const kCliUsage =
     "  code CODE\n"
     "  alert TEXT\n"
     "  state connected|disconnected online|away|offline\n"
-    "  history TIME in|out ADDRESS NAME TEXT   (TIME in ISO 8601, UTC)\n";
+    "  history TIME in|out ADDRESS NAME TEXT   (TIME in ISO 8601, UTC)\n"
+    "  file offer ID ADDRESS NAME SIZE         (a line for each file offered to this copy)\n"
+    "  file sending ID ADDRESS NAME SIZE       (a line for each file this copy offers)\n"
+    "  file progress ID BYTES                  (at most four a second)\n"
+    "  file done ID PATH SHA256\n"
+    "  file failed ID REASON\n";
 
 std::optional<CliOptions> ParseCliOptions(const QStringList& arguments, QString& error) {
     CliOptions options;
@@ -102,6 +110,14 @@ std::optional<CliOptions> ParseCliOptions(const QStringList& arguments, QString&
             }
             options.send.emplace(arguments[i + 1].toStdString(), arguments[i + 2].toStdString());
             i += 2;
+        } else if (name == "--accept-files") {
+            if (!takeValue(options.acceptFilesDir)) {
+                return std::nullopt;
+            }
+            if (options.acceptFilesDir.isEmpty()) {
+                error = "--accept-files needs a folder";
+                return std::nullopt;
+            }
         } else if (name == "--serve") {
             options.serve = true;
         } else {

@@ -17,8 +17,9 @@ struct CliOptions {
     std::vector<std::string> tunnels;
     std::optional<int> awayAfterSeconds;
     std::optional<std::pair<std::string, std::string>> send;  // address, text
-    bool serve = false;    // a service: no commands read, runs until a signal
-    bool history = false;  // keep the conversation history and answer `history`
+    bool serve = false;      // a service: no commands read, runs until a signal
+    bool history = false;    // keep the conversation history and answer `history`
+    QString acceptFilesDir;  // not empty: every file offer is accepted into it
     bool help = false;
     bool version = false;
 };

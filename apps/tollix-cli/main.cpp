@@ -9,6 +9,7 @@
 #include "core/settings_store.h"
 #include "core/signal_watcher.h"
 #include "core/tollix_app.h"
+#include "file_commands.h"
 #include "history/history_store.h"
 #include "input_lines.h"
 #include "platform/sleep_guard.h"
@@ -88,6 +89,11 @@ int main(int argc, char** argv) {
     TerminalOutput out;
     TerminalPeer peer(app, out);
     peer.SetHistory(history ? &*history : nullptr);
+    FileCommands files(app, privateHost.Files(), out);
+    if (!options->acceptFilesDir.isEmpty()) {
+        files.AcceptEveryOfferInto(options->acceptFilesDir);
+    }
+    peer.SetFiles(&files);
     // A termination signal ends the run as `quit` does, farewell included; a second one,
     // or one during the farewell, ends it at once.
     bool finished = false;

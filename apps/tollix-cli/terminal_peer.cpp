@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/private_conversations.h"
+#include "file_commands.h"
 #include "history/history_store.h"
 #include "protocol/sender_address.h"
 #include "protocol/text.h"
@@ -205,7 +206,7 @@ bool TerminalPeer::Execute(const std::string& line) {
         return true;
     }
     // Sending and coming back are the user's activity; queries leave the presence alone.
-    if (command == "send" || command == "online" || command == "connect") {
+    if (command == "send" || command == "sendfile" || command == "online" || command == "connect") {
         app_.OnUserActivity();
     }
     if (command == "send") {
@@ -245,6 +246,8 @@ bool TerminalPeer::Execute(const std::string& line) {
         Trust(words);
     } else if (command == "quit") {
         return false;
+    } else if (files_ != nullptr && files_->Execute(command, words)) {
+        // a file command
     } else {
         out_.Complain("unknown command '" + command + "' (try --help)");
     }

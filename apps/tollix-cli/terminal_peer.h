@@ -11,6 +11,7 @@
 
 namespace tollix {
 
+class FileCommands;
 class HistoryStore;
 
 // Connects the core to the terminal: runs the commands read from standard input and
@@ -23,6 +24,8 @@ public:
     TerminalPeer(CTollixApp& app, TerminalOutput& out);
     // The store that keeps the texts (none: nothing is kept); it must outlive the peer.
     void SetHistory(HistoryStore* history) { history_ = history; }
+    // The file commands, run beside the others; they must outlive the peer.
+    void SetFiles(FileCommands* files) { files_ = files; }
 
     // Runs one command line; returns false for `quit`.
     bool Execute(const std::string& line);
@@ -62,6 +65,7 @@ private:
     CTollixApp& app_;
     TerminalOutput& out_;
     HistoryStore* history_ = nullptr;
+    FileCommands* files_ = nullptr;
     std::string lastState_;
     std::unordered_map<std::string, std::string> sessions_;  // the last session line's fields
     QEventLoop* waiting_ = nullptr;
