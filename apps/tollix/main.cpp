@@ -12,6 +12,7 @@
 #include "private_host.h"
 #include "protocol/version.h"
 #include "ui/mainframe/desktop_app.h"
+#include "ui/mainframe/main_frame.h"
 
 using namespace tollix;
 
@@ -77,5 +78,6 @@ int main(int argc, char** argv) {
     }
     // Its identity is loaded on a thread of its own: the window does not wait for it.
     PrivateHost privateConversations(app, dataDir, &history);
+    desktop.MainFrame()->SetFileTransfers(privateConversations.Files());
     return QApplication::exec();
 }

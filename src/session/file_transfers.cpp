@@ -42,13 +42,15 @@ void FileTransfers::Detach() {
 }
 
 QString FileTransfers::Offer(const QString& address, const QStringList& paths) {
-    if (!engine_) {
-        const QString id = NewTextId();
+    QString id;
+    if (engine_) {
+        id = engine_->Offer(address, paths);
+        underWay_.insert(id);
+    } else {
+        id = NewTextId();
         EndLater(id, FileFailure::CannotReceiveFiles);
-        return id;
     }
-    const QString id = engine_->Offer(address, paths);
-    underWay_.insert(id);
+    emit offerMade(id, address, paths);
     return id;
 }
 

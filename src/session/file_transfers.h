@@ -37,6 +37,8 @@ public:
     bool Cancel(const QString& id);
 
 signals:
+    // This copy offered files (Offer); the outcome follows as for any transfer.
+    void offerMade(const QString& id, const QString& address, const QStringList& paths);
     void offerReceived(const tollix::IncomingOffer& offer);
     void progress(const QString& id, qint64 done, qint64 total);
     void fileDone(const QString& id, int file, const QString& path, const QString& sha256);

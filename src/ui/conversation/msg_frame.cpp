@@ -1,6 +1,7 @@
 #include "ui/conversation/msg_frame.h"
 
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QResizeEvent>
@@ -20,12 +21,14 @@
 #include "protocol/net_message.h"
 #include "protocol/text.h"
 #include "protocol/text_safety.h"
+#include "ui/common/dropped_files.h"
 #include "ui/common/lock_indicators.h"
 #include "ui/common/pictures.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/readable_colour.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_view.h"
+#include "ui/conversation/offer_bar.h"
 #include "ui/conversation/privacy_bar.h"
 #include "ui/conversation/search_bar.h"
 #include "ui/conversation/splitter.h"
@@ -83,7 +86,14 @@ CMsgFrame::CMsgFrame(CTollixApp& app, QWidget* owner) : QMainWindow(nullptr), ap
     CreateToolBar();
     CreateSearchBar();
     CreatePrivacyBar();
+    addToolBarBreak(Qt::BottomToolBarArea);
+    offerBar_ = new OfferBar(this);
+    addToolBar(Qt::BottomToolBarArea, offerBar_);
     CreateStatusBar();
+    for (QWidget* pane : {historyView_->viewport(), inputView_->viewport()}) {
+        pane->setAcceptDrops(true);
+        pane->installEventFilter(this);
+    }
     CreateShortcuts();
 
     const AppSettings& settings = app.Settings();
@@ -606,6 +616,22 @@ void CMsgFrame::DeleteWhenIdle() {
     if (sending_ == 0) {
         deleteLater();
     }
+}
+
+bool CMsgFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+        event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = DroppedFiles(drop->mimeData());
+        if (!paths.isEmpty()) {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) {
+                emit filesDropped(paths);
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace tollix

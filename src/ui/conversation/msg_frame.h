@@ -21,6 +21,7 @@ class CRichEditPane;
 class CSplitter;
 class HistoryStore;
 class LockIndicators;
+class OfferBar;
 class PrivacyBar;
 class SearchBar;
 class StoredHistory;
@@ -78,6 +79,8 @@ public:
     void RefreshPrivacy();
     QString PrivacyText() const;
     PrivacyBar* Privacy() const { return privacyBar_; }
+    // The bar of the contact's oldest file offer that waits for an answer.
+    OfferBar* Offers() const { return offerBar_; }
 
     // Above the texts of this session: the contact's last stored entries (none without an
     // open store; those before `beforeId` when it is not 0: the text that opens the window,
@@ -139,12 +142,16 @@ signals:
     void earlierShown();
     // The window was closed, by the user or because its contact left or was cleared.
     void closed();
+    // Files were dropped on the window: to be sent to its contact.
+    void filesDropped(const QStringList& paths);
 
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped on either pane are for sending, not text for the input.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // No context menu for hiding the toolbar or the status bar.
     QMenu* createPopupMenu() override { return nullptr; }
 
@@ -178,6 +185,7 @@ private:
     QLabel* messagePane_ = nullptr;
     QLabel* privacyLabel_ = nullptr;
     PrivacyBar* privacyBar_ = nullptr;
+    OfferBar* offerBar_ = nullptr;
     std::string noticedCode_;  // the changed code the history has said so for
     SearchBar* searchBar_ = nullptr;
     StoredHistory* stored_ = nullptr;

@@ -23,9 +23,11 @@ inline constexpr std::array kControls{
     ControlRow{1025, Kind::PushButton, "...", 171, 54, 13, 12},
     ControlRow{1, Kind::PushButton, "OK", 35, 71, 50, 14, kDefault},
     ControlRow{2, Kind::PushButton, "Cancel", 101, 71, 50, 14},
+    // Added below the original rows: how a transfer goes.
+    ControlRow{1027, Kind::Label, "", 3, 89, 181, 8},
 };
 
-inline constexpr DialogTemplate kDialog{"File transfer", 187, 88, kControls};
+inline constexpr DialogTemplate kDialog{"File transfer", 187, 100, kControls};
 
 inline constexpr int kPeerLabel = 1030;
 inline constexpr int kPeerName = 1021;
@@ -35,6 +37,7 @@ inline constexpr int kFolder = 1024;
 inline constexpr int kBrowse = 1025;
 inline constexpr int kProgress = 1026;
 inline constexpr int kPathLabel = 1031;
+inline constexpr int kStatus = 1027;
 inline constexpr int kOk = 1;
 inline constexpr int kCancel = 2;
 

@@ -85,6 +85,20 @@ void ConversationTexts::OnText(Contact& contact, const std::string& text, bool o
                         [this, opens](const HistoryEntry& stored) { Show(stored, opens); });
 }
 
+void ConversationTexts::OnNote(Contact& contact, const std::string& text, bool outgoing,
+                               const TextMark& mark) {
+    const HistoryEntry entry =
+        TextEntry(contact.address, outgoing ? app_.Settings().Identity() : contact.Identity(), text,
+                  outgoing, mark);
+    keeper_.Store().Add(entry, this, [this](const HistoryEntry& stored) {
+        Contact* shownTo = app_.Contacts().FindContact(stored.address.toStdString());
+        if (CMsgFrame* window = shownTo != nullptr ? CMsgFrame::Of(*shownTo) : nullptr) {
+            window->AppendMessage(stored.text, stored.outgoing, stored.id, false,
+                                  {stored.privacy, stored.delivery, {}});
+        }
+    });
+}
+
 void ConversationTexts::Show(const HistoryEntry& shown, bool opens) {
     HistoryEntry entry = shown;
     if (const std::optional<TextMark> later = markedMeanwhile_.take(entry.textId)) {

@@ -62,6 +62,9 @@ public:
     // A text for the conversation with `contact` (the CTollixApp::textArrived signal).
     void OnText(Contact& contact, const std::string& text, bool outgoing,
                 const TextMark& mark = {});
+    // A line about the conversation that is stored and shown like a text, but read at once
+    // and opening no window: how a file transfer ended. `outgoing` for the user's own.
+    void OnNote(Contact& contact, const std::string& text, bool outgoing, const TextMark& mark);
     // A window that was just made for its contact: shows its earlier entries (those before
     // `openingTextId` when a text opens it) and follows what the user sees of it.
     void Attach(CMsgFrame& window, qint64 openingTextId = 0);

@@ -24,6 +24,7 @@
 #include "ui/conversation/msg_frame.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/mainframe/conversation_texts.h"
+#include "ui/mainframe/desktop_file_transfers.h"
 #include "ui/mainframe/history_keeper.h"
 #include "ui/mainframe/placement.h"
 #include "ui/settings/settings_command.h"
@@ -121,7 +122,8 @@ CMainFrame::CMainFrame(CTollixApp& app, const SettingsStore& store, const Autost
     connect(&app_, &CTollixApp::textArrived, this, &CMainFrame::OnIncomingText);
     connect(view_, &CTollixView::openConversationRequested, this,
             [this](Contact* contact) { OpenConversation(contact, false); });
-    connect(view_, &CTollixView::openFileTransferRequested, this, &CMainFrame::OpenFileTransfer);
+    connect(view_, &CTollixView::openFileTransferRequested, this,
+            [this](Contact* contact) { OpenFileTransfer(contact); });
     connect(view_, &CTollixView::viewHistoryRequested, this, [this](Contact* contact) {
         OpenConversation(contact, false);
         if (auto* window = CMsgFrame::Of(*contact)) {
@@ -309,6 +311,12 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
         window = new CMsgFrame(app_, this);
         window->SetContact(contact);
         texts_->Attach(*window, openingTextId);
+        if (files_ != nullptr) {
+            files_->Attach(*window);
+        }
+        connect(window, &CMsgFrame::filesDropped, this, [this, window](const QStringList& paths) {
+            OpenFileTransfer(window->GetContact(), paths);
+        });
         if (const QScreen* screen = this->screen()) {
             window->move(ConversationPlacement(frameGeometry(), screen->availableGeometry(),
                                                window->size(), conversationsOpened_++));
@@ -332,18 +340,31 @@ void CMainFrame::OpenConversation(Contact* contact, bool inBackground, qint64 op
     window->FocusActivePane();
 }
 
-void CMainFrame::OpenFileTransfer(Contact* contact) {
+void CMainFrame::OpenFileTransfer(Contact* contact, const QStringList& paths) {
     if (contact == nullptr) {
         return;
     }
     auto* dialog = qobject_cast<CFileTransferDlg*>(contact->fileTransfer.data());
     if (dialog == nullptr) {
         dialog = new CFileTransferDlg(this);
+        if (files_ != nullptr) {
+            dialog->SetSender(&files_->Files(), [files = files_](const Contact& to) {
+                return files->TakesFiles(to);
+            });
+        }
         dialog->BindContact(*contact);
     }
     dialog->showNormal();
     dialog->raise();
     dialog->activateWindow();
+    if (!paths.isEmpty() && !dialog->IsSending()) {
+        dialog->TakeFiles(paths);
+        dialog->OnSend();
+    }
+}
+
+void CMainFrame::SetFileTransfers(FileTransfers& files) {
+    files_ = new DesktopFileTransfers(app_, *texts_, files, this);
 }
 
 void CMainFrame::OnIncomingText(Contact& contact, const std::string& text, bool outgoing,

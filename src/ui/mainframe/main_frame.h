@@ -22,6 +22,8 @@ class ActivitySource;
 class ConversationTexts;
 class CSettingsSheet;
 class DesktopNotifications;
+class DesktopFileTransfers;
+class FileTransfers;
 class HistoryKeeper;
 
 // The main window: a narrow window with the Connect and Settings buttons, the contact tree
@@ -51,7 +53,11 @@ public:
     // A new window shows the contact's earlier texts (those stored before `openingTextId`
     // when a text opens it) above the texts to come.
     void OpenConversation(Contact* contact, bool inBackground, qint64 openingTextId = 0);
-    void OpenFileTransfer(Contact* contact);
+    // The contact's file transfer dialog; with `paths` (files dropped on its conversation)
+    // they are chosen and sent at once.
+    void OpenFileTransfer(Contact* contact, const QStringList& paths = {});
+    // The transfers that carry files; without them "Send" says it is not implemented.
+    void SetFileTransfers(FileTransfers& files);
     void OnIncomingText(Contact& contact, const std::string& text, bool outgoing,
                         const TextMark& mark);
 
@@ -110,6 +116,7 @@ private:
     QAction* settingsAction_ = nullptr;
     QMenu* trayMenu_;
     ConversationTexts* texts_;
+    DesktopFileTransfers* files_ = nullptr;
     QTimer timer_;
     int connectPicture_ = 0;
     int conversationsOpened_ = 0;  // places the next conversation window in the cascade
