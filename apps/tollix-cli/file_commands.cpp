@@ -1,5 +1,6 @@
 #include "file_commands.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "core/download_folder.h"
@@ -90,6 +91,7 @@ void FileCommands::Answer(const std::string& command, std::istringstream& argume
         const QString into = folder.empty()
                                  ? DownloadFolder(app_.Settings())
                                  : QString::fromStdString(TerminalPeer::Unescape(folder));
+        QDir().mkpath(into);  // the download folder may not exist yet
         known = files_.Accept(offer, into);
     } else {
         known = command == "decline" ? files_.Decline(offer) : files_.Cancel(offer);
@@ -106,6 +108,7 @@ void FileCommands::Offered(const IncomingOffer& offer) {
                         std::to_string(file.size)});
     }
     if (!acceptInto_.isEmpty()) {
+        QDir().mkpath(acceptInto_);
         files_.Accept(offer.id, acceptInto_);
     }
 }

@@ -30,10 +30,13 @@
 #include "fake_notifications.h"
 #include "history/history_store.h"
 #include "platform/desktop_notifications.h"
+#include "session/file_transfers.h"
+#include "session/session_manager.h"
 #include "test_dialog_support.h"
 #include "ui/conversation/dialog_view.h"
 #include "ui/conversation/msg_frame.h"
 #include "ui/conversation/msg_view.h"
+#include "ui/conversation/offer_bar.h"
 #include "ui/conversation/search_bar.h"
 #include "ui/filetransfer/file_transfer_dlg.h"
 #include "ui/mainframe/contact_item_delegate.h"
@@ -499,6 +502,64 @@ private slots:
         QTest::newRow("conversation's alert, farewell") << "alert" << false;
         QTest::newRow("conversation's alert, exit") << "alert" << true;
     }
+    // Files with a contact whose program takes them, over real sessions on loopback: its
+    // offer comes into the conversation with its bar, Accept saves it into the download
+    // folder and the conversation says so with a link to it; a file dropped on the window
+    // goes through the dialog, which follows it to its end. Without private conversations
+    // "Send" says, as ever, that it is not implemented.
+    void filesComeAndGo() {
+        Desktop copy("connect%20on%20startup=0\n");
+        copy.desktop.InitInstance();
+        SessionManager own(*MakeIdentity(), {});
+        own.Listen(QHostAddress("127.0.0.1"));
+        SessionManager theirs(*MakeIdentity(), {});
+        theirs.Listen(QHostAddress("127.0.0.2"));
+        FileTransfers files;
+        files.Attach(own, {});
+        FileTransfers theirFiles;
+        theirFiles.Attach(theirs, {});
+        FakeSessions sessions;
+        copy.core.app.Private().SetChannel(&sessions);
+        copy.Frame().SetFileTransfers(files);
+        copy.core.app.Settings().downloadFolder = copy.dir.filePath("in").toStdString();
+        FromPeer(copy.core, "127.0.0.2", MSGTYPE_ONLINE, 1, "Pat");
+        Contact* pat = copy.core.app.Contacts().FindContact("127.0.0.2");
+        QFile notes(copy.dir.filePath("notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("hello") == 5);
+        notes.close();
+
+        theirFiles.Offer("127.0.0.1", {notes.fileName()});
+        QTRY_VERIFY(pat->conversation != nullptr);
+        auto* window = qobject_cast<CMsgFrame*>(pat->conversation.data());
+        QTRY_VERIFY(!window->Offers()->isHidden());
+        QCOMPARE(window->Offers()->Text()->text(), "Pat offers notes.txt (5 bytes)");
+        QTRY_VERIFY(window->HistoryView()->toPlainText().contains(
+            "Pat: Offers you a file: notes.txt (5 bytes)"));
+        window->Offers()->AcceptButton()->click();
+        QVERIFY(window->Offers()->isHidden());
+        QTRY_VERIFY(window->HistoryView()->toPlainText().contains(
+            "Pat: Received notes.txt (5 bytes) in file://" + copy.dir.path() + "/in/"));
+        QFile received(copy.dir.filePath("in/notes.txt"));
+        QVERIFY(received.open(QIODevice::ReadOnly) && received.readAll() == "hello");
+
+        QVERIFY(QDir().mkpath(copy.dir.filePath("back")));
+        connect(&theirFiles, &FileTransfers::offerReceived, this, [&](const IncomingOffer& offer) {
+            theirFiles.Accept(offer.id, copy.dir.filePath("back"));
+        });
+        emit window->filesDropped({notes.fileName()});
+        auto* dialog = qobject_cast<CFileTransferDlg*>(pat->fileTransfer.data());
+        QVERIFY(dialog != nullptr && dialog->IsSending());
+        QTRY_COMPARE(dialog->StatusText(), "Sent.");
+        QTRY_VERIFY(window->HistoryView()->toPlainText().contains("Sent notes.txt (5 bytes)"));
+        QVERIFY(QFile::exists(copy.dir.filePath("back/notes.txt")));
+
+        copy.core.app.Private().SetChannel(nullptr);
+        dialog->OnSend();
+        QTRY_VERIFY(copy.boxes.Texts().contains("Not implemented yet!\nSorry :-)"));
+        files.Detach();  // before the sessions it runs on
+        theirFiles.Detach();
+    }
+
     void windowsCloseUnderTheirOwnBoxes() {
         QFETCH(QString, opened);
         QFETCH(bool, byExit);
