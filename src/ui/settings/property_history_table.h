@@ -26,9 +26,13 @@ inline constexpr std::array kControls{
                115, 196, 8},
     ControlRow{kNoId, Kind::Label, "them (TCP port 2030); otherwise to the open group.", 9, 125,
                196, 8},
+    ControlRow{1048, Kind::GroupBox, "Files", 3, 143, 208, 32},
+    ControlRow{kNoId, Kind::Label, "Save received files in", 9, 157, 74, 8},
+    ControlRow{1049, Kind::Edit, "", 84, 155, 108, 12},
+    ControlRow{1050, Kind::PushButton, "...", 193, 155, 13, 12},
 };
 
-inline constexpr DialogTemplate kDialog{"History", 214, 158, kControls};
+inline constexpr DialogTemplate kDialog{"History", 214, 178, kControls};
 
 inline constexpr int kKeepHistory = 1041;
 inline constexpr int kDays = 1042;
@@ -36,5 +40,7 @@ inline constexpr int kDaysSpin = 1043;
 inline constexpr int kShowNotifications = 1044;
 inline constexpr int kClearHistory = 1045;
 inline constexpr int kPrivateConversations = 1047;
+inline constexpr int kDownloadFolder = 1049;
+inline constexpr int kBrowseFolder = 1050;
 
 }  // namespace tollix::history_table

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/download_folder.h"
 #include "core/tollix_app.h"
 #include "ui/settings/property_general.h"
 #include "ui/settings/property_history.h"
@@ -38,6 +39,7 @@ void CopyIn(const AppSettings& settings, HistoryPage& history) {
     history.days = settings.historyDays;
     history.showNotifications = settings.showNotifications;
     history.privateConversations = settings.privateConversations;
+    history.downloadFolder = settings.downloadFolder;
 }
 
 void CopyOut(const GeneralPage& general, AppSettings& settings) {
@@ -71,6 +73,7 @@ void CopyOut(const HistoryPage& history, AppSettings& settings) {
     settings.historyDays = history.days;
     settings.showNotifications = history.showNotifications;
     settings.privateConversations = history.privateConversations;
+    settings.downloadFolder = history.downloadFolder;
 }
 
 }  // namespace
@@ -91,6 +94,8 @@ bool OnSettings(CTollixApp& app, const SettingsStore& store,
     sheet->AddPage(networking);
     auto* history = new CPropertyHistory(clearHistory);
     CopyIn(settings, history->Values());
+    AppSettings withoutFolder;
+    history->SetDefaultFolder(DownloadFolder(withoutFolder));
     sheet->AddPage(history);
 
     openSettingsSheet = sheet;
