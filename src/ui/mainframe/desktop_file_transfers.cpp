@@ -19,7 +19,7 @@ namespace tollix {
 
 namespace {
 
-constexpr TextMark kPrivateMark{Privacy::Private, Delivery::None, {}};
+const TextMark kPrivateMark{Privacy::Private, Delivery::None, {}};
 
 }  // namespace
 
