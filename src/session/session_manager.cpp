@@ -52,12 +52,35 @@ SessionManager::~SessionManager() {
     }
 }
 
-bool SessionManager::Listen(const QHostAddress& address) {
+qintptr SessionManager::ReserveListener(quint16 port) {
+    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (descriptor < 0 || ::setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(descriptor, SOMAXCONN) != 0) {
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        return -1;
+    }
+    return descriptor;
+}
+
+bool SessionManager::Listen(const QHostAddress& address, qintptr reserved) {
     if (!QSslSocket::supportsSsl()) {
+        if (reserved >= 0) {
+            ::close(static_cast<int>(reserved));
+        }
         listenError_ = "TLS is not available: Qt found no OpenSSL 3 library";
         return false;
     }
-    if (!listener_->listen(address, setup_.limits.port)) {
+    if (reserved >= 0 && !listener_->setSocketDescriptor(reserved)) {
+        ::close(static_cast<int>(reserved));
+    }
+    if (!listener_->isListening() && !listener_->listen(address, setup_.limits.port)) {
         listenError_ =
             "TCP port " + QString::number(setup_.limits.port) + ": " + listener_->errorString();
         return false;

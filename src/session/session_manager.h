@@ -47,8 +47,13 @@ public:
 
     // Listens on the address (every IPv4 address by default) and the limits' port; sessions
     // opened later leave from a single address listened on. False with ListenError() when
-    // that fails; Open works all the same.
-    bool Listen(const QHostAddress& address = QHostAddress::AnyIPv4);
+    // that fails; Open works all the same. A socket from ReserveListener is taken over
+    // instead, with the connections waiting in its queue.
+    bool Listen(const QHostAddress& address = QHostAddress::AnyIPv4, qintptr reserved = -1);
+    // A socket listening on every IPv4 address and the port, for a manager not made yet (its
+    // identity still loading): peers that connect meanwhile wait in its queue instead of
+    // being refused. -1 when it cannot be had; Listen then says why.
+    static qintptr ReserveListener(quint16 port);
     QString ListenError() const { return listenError_; }
     // The port listened on and connected to.
     quint16 Port() const { return setup_.limits.port; }

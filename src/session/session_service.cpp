@@ -1,5 +1,7 @@
 #include "session/session_service.h"
 
+#include <unistd.h>
+
 #include <utility>
 
 #include "session/file_journal.h"
@@ -12,7 +14,15 @@ SessionService::SessionService(SessionEvents& events, const SessionLimits& limit
     connect(&loader_, &IdentityLoader::loaded, this, &SessionService::OnLoaded);
 }
 
-SessionService::~SessionService() = default;
+SessionService::~SessionService() {
+    ReleaseReserved();
+}
+
+void SessionService::ReleaseReserved() {
+    if (reserved_ >= 0) {
+        ::close(static_cast<int>(std::exchange(reserved_, -1)));
+    }
+}
 
 void SessionService::LoadIdentity(const QString& dataDir) {
     journalPath_ = FileJournalPath(dataDir);
@@ -25,6 +35,7 @@ void SessionService::OnLoaded(const IdentityResult& result) {
     }
     if (!result.identity) {
         unavailable_ = true;
+        ReleaseReserved();
         emit notice("Private conversations are not available: " + result.error);
         events_.OnSessionsRunning(false);
         return;
@@ -40,6 +51,10 @@ void SessionService::Start(const HelloMessage& hello) {
     wanted_ = true;
     if (identity_ && manager_ == nullptr) {
         Run();
+    } else if (IsStarting() && reserved_ < 0) {
+        // The copy announces itself now: a peer that answers with a session must not be
+        // refused because the identity is still being made.
+        reserved_ = SessionManager::ReserveListener(limits_.port);
     }
 }
 
@@ -70,7 +85,8 @@ void SessionService::Run() {
                 events_.OnSessionProtocolError(address, detail);
             });
     // Without the listener this copy still opens sessions: only the others cannot.
-    if (!manager.Listen() && !std::exchange(listenNoticed_, true)) {
+    if (!manager.Listen(QHostAddress::AnyIPv4, std::exchange(reserved_, -1)) &&
+        !std::exchange(listenNoticed_, true)) {
         emit notice("Other copies cannot open private conversations with this one: " +
                     manager.ListenError());
     }
@@ -80,6 +96,7 @@ void SessionService::Run() {
 
 void SessionService::Stop() {
     wanted_ = false;
+    ReleaseReserved();
     if (manager_ == nullptr) {
         return;
     }

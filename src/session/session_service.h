@@ -60,6 +60,7 @@ signals:
 private:
     void OnLoaded(const IdentityResult& result);
     void Run();
+    void ReleaseReserved();
 
     SessionEvents& events_;
     SessionLimits limits_;
@@ -70,6 +71,8 @@ private:
     bool listenNoticed_ = false;
     HelloMessage hello_;
     SessionManager* manager_ = nullptr;  // a child, while running
+    // Listening while the identity loads, for the manager to take over.
+    qintptr reserved_ = -1;
     QString journalPath_;
     FileTransfers files_;  // destroyed before the manager, which its engine uses
 };

@@ -17,6 +17,7 @@
 #include "session/identity_file.h"
 #include "session/identity_loader.h"
 #include "session/session_manager.h"
+#include "session/session_service.h"
 #include "session/tls_setup.h"
 
 using namespace tollix;
@@ -50,6 +51,16 @@ mode_t ModeOf(const QString& path) {
 
 const HelloMessage kAnn{kSessionProtocolVersion, "Tollix v.1.2.0", "Ann", "Lee", "Dev"};
 const HelloMessage kBob{kSessionProtocolVersion, "Tollix v.1.2.0", "Bob", "Brown", "Ops"};
+
+struct NoEvents : SessionEvents {
+    void OnSessionsRunning(bool) override {}
+    void OnSessionEstablished(const QString&, const SessionPeer&) override {}
+    void OnSessionFailed(const QString&, bool) override {}
+    void OnSessionClosed(const QString&) override {}
+    void OnSessionText(const QString&, const QString&, const QString&) override {}
+    void OnSessionAck(const QString&, const QString&) override {}
+    void OnSessionProtocolError(const QString&, const QString&) override {}
+};
 
 }  // namespace
 
@@ -488,6 +499,27 @@ private slots:
         QVERIFY(droppedSpy.wait());
         QCOMPARE(droppedSpy[0][1].value<OpenFailure>(), OpenFailure::NoAnswer);
         ::close(full);
+    }
+
+    // A copy announces itself as it starts, while its identity may still be being made: a
+    // peer that opens a session at once waits for it instead of being refused.
+    void sessionsOpenedDuringStartUpWaitForTheIdentity() {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::AnyIPv4));
+        SessionLimits limits = limits_;
+        limits.port = probe.serverPort();
+        probe.close();
+        NoEvents events;
+        SessionService starting(events, limits);
+        QTemporaryDir data;
+        starting.LoadIdentity(data.path());
+        starting.Start(kBob);
+        const auto opener = Opener(limits.port);
+        QSignalSpy established(opener.get(), &SessionManager::established);
+        opener->Open("127.0.0.1");
+        QVERIFY(established.wait());
+        QCOMPARE(established[0][0].toString(), "127.0.0.1");
+        starting.Stop();
     }
 };
 
