@@ -1,7 +1,7 @@
 #!/bin/bash
 # A text shown is a text kept: A sends 1,000 texts to B, a `tollix-cli --history`, which is
-# killed with SIGKILL at a random moment after A saw its last text come back. Started
-# again, B's `history` command answers all 1,000, in the order A saw them go out, from A's
+# killed with SIGKILL at a random moment after A saw its last text come back (an open
+# text) or acknowledged (a private one). Started again, B's `history` command answers all 1,000, in the order A saw them go out, from A's
 # address and with A's name, times in ISO 8601 UTC.
 #
 # A message whose random ID repeats one of the last 100 heard is dropped as a duplicate by
@@ -45,6 +45,8 @@ while [ "$(texts_out | wc -l)" -lt 1000 ]; do
     fi
     sleep 0.1
 done
+# A private text is shown as it is written; B has it once its ACK came back.
+wait_for_count A "^delivered${TAB}" "$(grep -c "^text${TAB}out${TAB}.*${TAB}private$" "$WORK_DIR/A.out")" 30
 sleep "$(printf '0.%03d' $((RANDOM % 500)))"
 kill -KILL "$PEER_PID_B"
 wait "$PEER_PID_B" 2>/dev/null
