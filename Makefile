@@ -70,8 +70,10 @@ bench-flood-desktop: build
 	bench/flood_desktop.sh $(BUILD_DIR)
 
 # Times a 2 GiB file sent between two network namespaces against a plain TCP copy, with both
-# ends' memory, event-loop lateness and text delay (root); never part of `make test`.
-# BENCH_FILES_ARGS passes options (--size-mib, --rounds, --sparse, --receive-dir).
+# ends' memory, answers to announcements and private texts meanwhile (root); never part of
+# `make test`.
+# BENCH_FILES_ARGS passes options (--size-mib, --rounds, --sparse, --receive-dir, --rate,
+# --ends).
 BENCH_FILES_ARGS ?=
 bench-files: DEPS_GROUPS = bench-files
 bench-files: build

@@ -6,13 +6,18 @@ The script makes two namespaces joined by a veth pair (10.98.0.1 and 10.98.0.2),
 the given size, and in each round, back to back:
   - a plain TCP copy of the file (a few lines of Python: read and send, receive into
     /dev/null), and
-  - the same file sent by one end to the other (by default tollix-file-peer, a real session
-    manager and file engine; see SENDER and RECEIVER below to time other ends),
-then prints both rates, their ratio, both ends' peak resident memory above what they held
-before the transfer, and what the ends report about themselves (the lateness of their
-event loops, the delay of texts sent while the file goes). The receiving end writes into a
-tmpfs of its own unless --receive-dir names a folder, so that the disk is not measured (the
-plain copy writes nothing either). Everything is removed when the script ends.
+  - the same file sent by one end to the other: by default two tollix-cli, the sender told
+    `sendfile`, the receiver started with --accept-files; with --ends engine two
+    tollix-file-peer (a session manager and file engine without the rest of the program),
+then prints both rates, their ratio and both ends' peak resident memory above what they
+held before the transfer. While a tollix-cli transfer goes, each namespace announces
+itself on the group every 100 ms and times the other end's answer, and the sender writes
+a private text to the receiver every 100 ms, timed to its `delivered` line; the engine
+ends report such figures themselves. The receiving end writes into a tmpfs of its own
+unless --receive-dir names a folder, so that the disk is not measured (the plain copy
+writes nothing either). --rate limits both directions of the veth (tc tbf, for example
+1gbit) to time a link as fast as an office network's instead of the machine's memory.
+Everything is removed when the script ends.
 """
 import argparse
 import hashlib
@@ -33,23 +38,30 @@ SEND_NS, RECEIVE_NS = f"{NS}-send", f"{NS}-receive"
 SEND_ADDRESS, RECEIVE_ADDRESS = "10.98.0.1", "10.98.0.2"
 PLAIN_PORT = 5001
 
-# The two ends of a transfer: how each is started ({peer_program}, {dir} filled in), the line it
-# prints once it is ready, and for the sender the command that sends a file ({path}, {peer})
+# The two ends of a transfer: how each is started ({program}, {dir}, {config} filled in), the
+# line it prints once it is ready, and for the sender the command that sends a file ({path})
 # and the lines that end a transfer. Lines of the form `NAME count N median_ms M p99_ms P
 # max_ms X` that an end prints are reported as they are.
-SENDER = {
-    "argv": ["{peer_program}", "send", SEND_ADDRESS, RECEIVE_ADDRESS],
-    "ready": r"^ready$",
-    "send": "send {path}",
-    "done": r"^file\tdone\t|^file done ",
-    "failed": r"^file\tfailed\t|^file failed ",
+DONE, FAILED = r"^file\tdone\t|^file done ", r"^file\tfailed\t|^file failed "
+ENDS = {
+    "cli": {
+        "program": "apps/tollix-cli/tollix-cli",
+        "sender": {"argv": ["{program}", "--config", "{config}", "--first", "Sender"],
+                   "ready": rf"^contact\t{re.escape(RECEIVE_ADDRESS)}\tonline\t",
+                   "send": f"sendfile {RECEIVE_ADDRESS} {{path}}"},
+        "receiver": {"argv": ["{program}", "--config", "{config}", "--first", "Receiver",
+                              "--accept-files", "{dir}"],
+                     "ready": r"^state\tconnected\tonline$"},
+    },
+    "engine": {
+        "program": "bench/tollix-file-peer",
+        "sender": {"argv": ["{program}", "send", SEND_ADDRESS, RECEIVE_ADDRESS],
+                   "ready": r"^ready$", "send": "send {path}"},
+        "receiver": {"argv": ["{program}", "receive", RECEIVE_ADDRESS, "{dir}"],
+                     "ready": r"^ready$"},
+    },
 }
-RECEIVER = {
-    "argv": ["{peer_program}", "receive", RECEIVE_ADDRESS, "{dir}"],
-    "ready": r"^ready$",
-    "done": r"^file\tdone\t|^file done ",
-    "failed": r"^file\tfailed\t|^file failed ",
-}
+TEXT_INTERVAL = 0.1
 
 PLAIN_RECEIVER = f"""
 import socket, sys
@@ -177,7 +189,55 @@ class ResidentSampler:
         self.thread.join()
 
 
-def make_namespaces():
+def median_line(name, values, unit="ms"):
+    if not values:
+        return f"{name}: none"
+    ordered = sorted(values)
+    return (f"{name}: {len(values)}, median {statistics.median(ordered):.2f} {unit}, "
+            f"maximum {ordered[-1]:.2f} {unit}")
+
+
+class DuringTransfer:
+    """What a tollix-cli transfer is measured by while it goes: each namespace announces
+    itself every 100 ms and times the other end's answer (tollix-load probe), and the sender
+    writes a private text to the receiver every 100 ms, timed to its `delivered` line."""
+
+    def __init__(self, load_program, sender, log):
+        self.sender = sender
+        self.probes = [subprocess.Popen(in_ns(ns, [load_program, "probe", local, other, "0",
+                                                   "100"]),
+                                        stdout=subprocess.PIPE, stderr=log, text=True)
+                       for ns, local, other in ((SEND_NS, SEND_ADDRESS, RECEIVE_ADDRESS),
+                                                (RECEIVE_NS, RECEIVE_ADDRESS, SEND_ADDRESS))]
+        self.texts_sent = []
+        self.delivered_before = self._delivered()
+
+    def _delivered(self):
+        return [at for at, line in self.sender.lines if line and line.startswith("delivered\t")]
+
+    def write_text(self):
+        self.texts_sent.append(time.monotonic())
+        self.sender.say(f"send {RECEIVE_ADDRESS} text {len(self.texts_sent)} during the transfer")
+
+    def finish(self):
+        """Report lines: the answers to announcements of both ends, the texts' delivery."""
+        for probe in self.probes:
+            probe.send_signal(signal.SIGTERM)
+        answers = [probe.communicate(timeout=10)[0].strip() for probe in self.probes]
+        # The texts' ACKs come in the order the texts went.
+        deadline = time.monotonic() + 5
+        while (len(self._delivered()) - len(self.delivered_before) < len(self.texts_sent)
+               and time.monotonic() < deadline):
+            time.sleep(0.05)
+        delivered = self._delivered()[len(self.delivered_before):]
+        delays = [1000 * (at - sent) for sent, at in zip(self.texts_sent, delivered)]
+        return [f"receiver answering the sender's namespace: {answers[0]}",
+                f"sender answering the receiver's namespace: {answers[1]}",
+                median_line(f"private texts delivered (of {len(self.texts_sent)} written)",
+                            delays)]
+
+
+def make_namespaces(rate):
     for ns in (SEND_NS, RECEIVE_NS):
         run("ip", "netns", "add", ns)
         run("ip", "-n", ns, "link", "set", "lo", "up")
@@ -189,6 +249,11 @@ def make_namespaces():
     for ns, address in ((SEND_NS, SEND_ADDRESS), (RECEIVE_NS, RECEIVE_ADDRESS)):
         run("ip", "-n", ns, "addr", "add", f"{address}/24", "dev", "eth0")
         run("ip", "-n", ns, "link", "set", "eth0", "up")
+        # Without a default route, multicast goes out of eth0 only by a route of its own.
+        run("ip", "-n", ns, "route", "add", "224.0.0.0/4", "dev", "eth0")
+        if rate:
+            run("tc", "-n", ns, "qdisc", "add", "dev", "eth0", "root", "tbf", "rate", rate,
+                "burst", "256kb", "latency", "20ms")
 
 
 def remove_namespaces():
@@ -235,49 +300,66 @@ def plain_copy(path, work):
     return seconds, cpu
 
 
-def engine_copy(path, program, inbox, work, seconds_allowed):
+def ends_copy(path, ends, build, inbox, work, seconds_allowed):
     """Seconds from the send command to the sender's end, peak RSS growth of both ends (KiB),
-    and what the ends reported."""
-    fill = {"peer_program": program, "dir": inbox, "path": path, "peer": RECEIVE_ADDRESS}
-    argv = {name: [arg.format(**fill) for arg in end["argv"]]
-            for name, end in (("sender", SENDER), ("receiver", RECEIVER))}
+    the receiver's last line and what was measured meanwhile."""
+    program = os.path.abspath(os.path.join(build, ends["program"]))
+    argv = {}
+    for name in ("sender", "receiver"):
+        config = os.path.join(work, f"{name}-config")
+        os.makedirs(config, exist_ok=True)
+        fill = {"program": program, "dir": inbox, "config": config}
+        argv[name] = [arg.format(**fill) for arg in ends[name]["argv"]]
+    cli = ends is ENDS["cli"]
     with open(os.path.join(work, "ends.err"), "a") as log:
         receiver = End(RECEIVE_NS, argv["receiver"], log)
-        if not receiver.wait_for(RECEIVER["ready"], 30):
+        if not receiver.wait_for(ends["receiver"]["ready"], 30):
             sys.exit("the receiving end did not start (see " + log.name + ")")
         sender = End(SEND_NS, argv["sender"], log)
-        if not sender.wait_for(SENDER["ready"], 30):
+        if not sender.wait_for(ends["sender"]["ready"], 30):
             sys.exit("the sending end did not start (see " + log.name + ")")
         sampler = ResidentSampler([sender.process.pid, receiver.process.pid])
         time.sleep(1)  # both ends idle: what they hold before the transfer
         idle = dict(sampler.current)
         sampler.reset()
         started = time.monotonic()
-        sender.say(SENDER["send"].format(**fill))
-        ended = sender.wait_for(SENDER["done"] + "|" + SENDER["failed"], seconds_allowed)
-        received = receiver.wait_for(RECEIVER["done"] + "|" + RECEIVER["failed"], 30)
-        time.sleep(0.2)  # the ends' figures follow their last line
+        sender.say(ends["sender"]["send"].format(path=path))
+        during = DuringTransfer(os.path.join(build, "bench/tollix-load"), sender,
+                                log) if cli else None
+        ended = None
+        while not ended and time.monotonic() - started < seconds_allowed:
+            if during:
+                during.write_text()
+            ended = sender.wait_for(DONE + "|" + FAILED, TEXT_INTERVAL if during else
+                                    seconds_allowed)
+        finished_at = time.monotonic()
+        received = receiver.wait_for(DONE + "|" + FAILED, 30)
         peak = dict(sampler.peak)
+        during_reports = during.finish() if during else []
+        time.sleep(0.2)  # the ends' figures follow their last line
         cpu = {"sender": sender.cpu_seconds(), "receiver": receiver.cpu_seconds()}
         sampler.stop()
         sender.stop()
         receiver.stop()
-    if not ended or re.search(SENDER["failed"], ended[1]):
+    if not ended or re.search(FAILED, ended[1]):
         sys.exit(f"the transfer failed: {ended[1] if ended else 'no end within the time'}")
-    if not received or re.search(RECEIVER["failed"], received[1]):
+    if not received or re.search(FAILED, received[1]):
         sys.exit(f"the receiver failed: {received[1] if received else 'no end'}")
     growth = {name: (peak[end.process.pid] - idle[end.process.pid])
               for name, end in (("sender", sender), ("receiver", receiver))}
     reports = [f"CPU seconds: sender {cpu['sender']:.2f}, receiver {cpu['receiver']:.2f}"]
+    reports += during_reports
     reports += [f"sender {line}" for line in sender.figures()]
     reports += [f"receiver {line}" for line in receiver.figures()]
-    return ended[0] - started, growth, received[1], reports
+    return finished_at - started, growth, received[1], reports
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build")
-    parser.add_argument("--peer", help="the ends' program (default: BUILD/bench/tollix-file-peer)")
+    parser.add_argument("--ends", choices=sorted(ENDS), default="cli",
+                        help="tollix-cli at both ends (default), or the file engine alone")
+    parser.add_argument("--rate", help="limit the link to this rate (tc tbf), e.g. 1gbit")
     parser.add_argument("--size-mib", type=int, default=2048)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--sparse", action="store_true",
@@ -287,16 +369,14 @@ def main():
     options = parser.parse_args()
     if os.geteuid() != 0:
         sys.exit("needs root, to make network namespaces")
-    for tool in ("ip", "python3"):
+    for tool in ("ip", "python3") + (("tc",) if options.rate else ()):
         if not shutil.which(tool):
             sys.exit(f"needs {tool} (scripts/install-deps.sh bench-files)")
-    program = os.path.abspath(options.peer or os.path.join(options.build,
-                                                           "bench/tollix-file-peer"))
     work = tempfile.mkdtemp(prefix="tollix-file-speed.")
     inbox = options.receive_dir or os.path.join(work, "inbox")
     mounted = False
     try:
-        make_namespaces()
+        make_namespaces(options.rate)
         if not options.receive_dir:
             os.mkdir(inbox)
             run("mount", "-t", "tmpfs", "-o", f"size={options.size_mib + 64}m", "tmpfs", inbox)
@@ -304,25 +384,28 @@ def main():
         source = os.path.join(work, "source.bin")
         sha = make_file(source, options.size_mib, options.sparse)
         mib = options.size_mib
-        print(f"{mib} MiB between two namespaces; {os.cpu_count()} processors; "
+        print(f"{mib} MiB between two namespaces"
+              f"{' over a link of ' + options.rate if options.rate else ''}, "
+              f"{options.ends} at both ends; {os.cpu_count()} processors; "
               f"load average before: {os.getloadavg()[0]:.2f}", flush=True)
-        ratios, plains, engines = [], [], []
+        ratios, plains, rates = [], [], []
         for round_number in range(1, options.rounds + 1):
             plain_seconds, plain_cpu = (plain_copy(source, work) if not options.skip_plain
                                         else (float("nan"), float("nan")))
             plain = mib / plain_seconds
-            seconds, growth, received, reports = engine_copy(source, program, inbox, work,
-                                                              max(120, mib / 10))
-            engine = mib / seconds
+            seconds, growth, received, reports = ends_copy(source, ENDS[options.ends],
+                                                           options.build, inbox, work,
+                                                           max(120, mib / 10))
+            rate = mib / seconds
             if sha not in received:
                 sys.exit(f"the received file's SHA-256 is not the source's: {received}")
             for name in os.listdir(inbox):
                 os.remove(os.path.join(inbox, name))
             plains.append(plain)
-            engines.append(engine)
-            ratios.append(engine / plain)
-            print(f"round {round_number}: plain copy {plain:.0f} MiB/s, engine {engine:.0f} "
-                  f"MiB/s = {100 * engine / plain:.0f} % of it; resident memory above idle: "
+            rates.append(rate)
+            ratios.append(rate / plain)
+            print(f"round {round_number}: plain copy {plain:.0f} MiB/s, {options.ends} {rate:.0f} "
+                  f"MiB/s = {100 * rate / plain:.0f} % of it; resident memory above idle: "
                   f"sender {growth['sender'] / 1024:.1f} MiB, receiver "
                   f"{growth['receiver'] / 1024:.1f} MiB", flush=True)
             if not options.skip_plain:
@@ -330,7 +413,7 @@ def main():
             for line in reports:
                 print(f"  {line}", flush=True)
         print(f"median of {options.rounds}: plain copy {statistics.median(plains):.0f} MiB/s, "
-              f"engine {statistics.median(engines):.0f} MiB/s, "
+              f"{options.ends} {statistics.median(rates):.0f} MiB/s, "
               f"ratio {100 * statistics.median(ratios):.0f} % (target at least 80 %); "
               f"load average after: {os.getloadavg()[0]:.2f}")
     finally:

@@ -3,7 +3,8 @@
 //
 //   tollix-load probe LOCAL_ADDRESS COPY_ADDRESS COUNT [INTERVAL_MS]
 //       joins the group on LOCAL_ADDRESS, announces itself COUNT times and times the answer
-//       of the copy at COPY_ADDRESS: "probe answered N/COUNT median_ms M max_ms X"
+//       of the copy at COPY_ADDRESS: "probe answered N/COUNT median_ms M max_ms X";
+//       COUNT 0: until SIGTERM or SIGINT
 //   tollix-load junk DESTINATION RATE SECONDS
 //       datagrams that are no envelope, to DESTINATION port 2030; RATE 0: as fast as it can
 //   tollix-load forged DESTINATION COUNT RATE
@@ -24,6 +25,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -146,6 +148,8 @@ std::string LongText(std::mt19937& random, const std::string& to, const std::str
     return Envelope(MSGTYPE_TEXT, id, extra + MadeUpWords(random, kMaxDatagram - frame), from);
 }
 
+volatile std::sig_atomic_t probeStopped = 0;
+
 int Probe(const std::string& local, const std::string& copy, int count, int intervalMs) {
     const int descriptor = UdpSocket(kPort);
     ip_mreq membership{};
@@ -163,7 +167,13 @@ int Probe(const std::string& local, const std::string& copy, int count, int inte
     const sockaddr_in group = Address(kGroup, kPort);
     const in_addr copyAddress = Address(copy, 0).sin_addr;
     std::vector<double> latencies;
-    for (int probe = 0; probe < count; ++probe) {
+    // Without a count, probing lasts as long as what it measures: a signal ends it.
+    const auto stop = [](int) { probeStopped = 1; };
+    std::signal(SIGTERM, stop);
+    std::signal(SIGINT, stop);
+    int sent = 0;
+    while ((count == 0 || sent < count) && probeStopped == 0) {
+        const std::size_t answeredBefore = latencies.size();
         const auto next = Clock::now() + std::chrono::milliseconds(intervalMs);
         const std::string hello = Envelope(MSGTYPE_HELLO, RandomId());
         const auto sentAt = Clock::now();
@@ -194,12 +204,17 @@ int Probe(const std::string& local, const std::string& copy, int count, int inte
                 break;
             }
         }
+        // A probe cut short by the signal, unanswered, was never given its time: not counted.
+        if (probeStopped != 0 && latencies.size() == answeredBefore) {
+            break;
+        }
+        ++sent;
         std::this_thread::sleep_until(next);
     }
     std::sort(latencies.begin(), latencies.end());
     const double median = latencies.empty() ? -1 : latencies[latencies.size() / 2];
     const double maximum = latencies.empty() ? -1 : latencies.back();
-    std::printf("probe answered %zu/%d median_ms %.2f max_ms %.2f\n", latencies.size(), count,
+    std::printf("probe answered %zu/%d median_ms %.2f max_ms %.2f\n", latencies.size(), sent,
                 median, maximum);
     return 0;
 }
