@@ -2,13 +2,41 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+
+#include "ui/common/plain_text.h"
 
 namespace tollix {
 
+namespace {
+
+// One line, cut with "..." where the bar is too narrow for it (a toolbar gives a wrapped
+// label no more height); the whole text is its tooltip and stays its text().
+class ElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override {
+        return {fontMetrics().averageCharWidth() * 12, QLabel::minimumSizeHint().height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        style()->drawItemText(&painter, area, static_cast<int>(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideRight, area.width()),
+                              foregroundRole());
+    }
+};
+
+}  // namespace
+
 OfferBar::OfferBar(QWidget* parent)
     : QToolBar(QStringLiteral("File offer"), parent),
-      text_(new QLabel(this)),
+      text_(new ElidedLabel(this)),
       accept_(new QPushButton(QStringLiteral("Accept"), this)),
       saveAs_(new QPushButton(QStringLiteral("Save as..."), this)),
       decline_(new QPushButton(QStringLiteral("Decline"), this)) {
@@ -16,7 +44,6 @@ OfferBar::OfferBar(QWidget* parent)
     setMovable(false);
     setFloatable(false);
     text_->setTextFormat(Qt::PlainText);
-    text_->setWordWrap(true);
     text_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
@@ -35,6 +62,7 @@ OfferBar::OfferBar(QWidget* parent)
 void OfferBar::ShowOffer(const QString& id, const QString& text) {
     id_ = id;
     text_->setText(text);
+    text_->setToolTip(PlainToolTip(text));
     setVisible(!id.isEmpty());
 }
 
