@@ -11,20 +11,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 output=$(realpath -m "${1:-build/file-transfer.png}")
-scripts/install-deps.sh build test
-for package in xvfb icewm imagemagick xdotool; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$package"
-done
-make build >/dev/null
-
-export TOLLIX_CLI=$PWD/build/apps/tollix-cli/tollix-cli
-desktop=$PWD/build/apps/tollix/tollix
-. tests/e2e/netns.sh
-
-start_xvfb 1280x1024x24
-DISPLAY=$display icewm >/dev/null 2>&1 &
-sleep 1
+. scripts/desktop-scene.sh xdotool
 
 new_bridge lan
 for host in desk:10.61.0.1 ann:10.61.0.2 bob:10.61.0.3; do
