@@ -353,6 +353,9 @@ void CMainFrame::OpenFileTransfer(Contact* contact, const QStringList& paths) {
             });
         }
         dialog->BindContact(*contact);
+        // As for a conversation: by the time a file is chosen, whether the contact's program
+        // takes files is known.
+        app_.Private().Prepare(contact->address);
     }
     dialog->showNormal();
     dialog->raise();
