@@ -184,9 +184,10 @@ bool FileTransferEngine::SendControl(const QString& address, const Frame& frame)
 
 // Sending.
 
-QString FileTransferEngine::Offer(const QString& address, const QStringList& paths) {
+QString FileTransferEngine::Offer(const QString& address, const QStringList& paths,
+                                  const QString& id) {
     auto out = std::make_shared<Outgoing>();
-    out->id = NewTextId();
+    out->id = id.isEmpty() ? NewTextId() : id;
     out->address = address;
     outgoing_.insert(out->id, out);
     if (paths.isEmpty() || paths.size() > kMaxFilesPerOffer) {

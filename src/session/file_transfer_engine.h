@@ -71,7 +71,7 @@ public:
 
     // Offers the files (paths) to the address; the offer's ID. More than kMaxFilesPerOffer
     // files, or none, give `finished` with a failure at once.
-    QString Offer(const QString& address, const QStringList& paths);
+    QString Offer(const QString& address, const QStringList& paths, const QString& id = {});
     // False for an ID that is not an offer waiting for an answer. Declining also removes the
     // .parts that a broken transfer of the same files from the same sender left.
     bool Accept(const QString& id, const QString& folder);

@@ -1,5 +1,7 @@
 #include "session/file_transfers.h"
 
+#include <algorithm>
+
 #include "session/messages.h"
 #include "session/session_manager.h"
 
@@ -28,6 +30,19 @@ void FileTransfers::Attach(SessionManager& manager, const QString& journalPath) 
                 underWay_.remove(id);
                 emit finished(id, failure, reason);
             });
+    starting_ = false;
+    for (const WaitingOffer& offer : std::exchange(waiting_, {})) {
+        underWay_.insert(engine.Offer(offer.address, offer.paths, offer.id));
+    }
+}
+
+void FileTransfers::SetStarting(bool starting) {
+    starting_ = starting;
+    if (!starting) {
+        for (const WaitingOffer& offer : std::exchange(waiting_, {})) {
+            EndLater(offer.id, FileFailure::CannotReceiveFiles);
+        }
+    }
 }
 
 void FileTransfers::Detach() {
@@ -46,6 +61,9 @@ QString FileTransfers::Offer(const QString& address, const QStringList& paths) {
     if (engine_) {
         id = engine_->Offer(address, paths);
         underWay_.insert(id);
+    } else if (starting_) {
+        id = NewTextId();
+        waiting_.append({id, address, paths});
     } else {
         id = NewTextId();
         EndLater(id, FileFailure::CannotReceiveFiles);
@@ -63,6 +81,13 @@ bool FileTransfers::Decline(const QString& id) {
 }
 
 bool FileTransfers::Cancel(const QString& id) {
+    const auto waiting = std::find_if(waiting_.cbegin(), waiting_.cend(),
+                                      [&id](const WaitingOffer& offer) { return offer.id == id; });
+    if (waiting != waiting_.cend()) {
+        waiting_.erase(waiting);
+        EndLater(id, FileFailure::Cancelled);
+        return true;
+    }
     return engine_ && engine_->Cancel(id);
 }
 

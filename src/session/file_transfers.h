@@ -16,7 +16,8 @@ class SessionManager;
 // sessions do. While the sessions run, a FileTransferEngine on their manager does the work
 // and its signals come out here unchanged; when they stop, transfers under way end with
 // `finished` (the program is no longer connected), and offers made meanwhile end at once
-// with "this contact's program cannot receive files".
+// with "this contact's program cannot receive files" - except while the sessions are
+// starting (the identity still being made): such offers wait for them.
 class FileTransfers : public QObject {
     Q_OBJECT
 
@@ -30,6 +31,10 @@ public:
     // the transfers end.
     void Detach();
     bool IsRunning() const { return engine_ != nullptr; }
+    // Whether sessions are on their way; ending it without Attach fails the waiting offers.
+    void SetStarting(bool starting);
+    // Offers are taken: made at once, or once the sessions run.
+    bool TakesOffers() const { return engine_ != nullptr || starting_; }
 
     QString Offer(const QString& address, const QStringList& paths);
     bool Accept(const QString& id, const QString& folder);
@@ -49,7 +54,15 @@ signals:
 private:
     void EndLater(const QString& id, FileFailure failure);
 
+    struct WaitingOffer {
+        QString id;
+        QString address;
+        QStringList paths;
+    };
+
     std::unique_ptr<FileTransferEngine> engine_;
+    bool starting_ = false;
+    QList<WaitingOffer> waiting_;
     QSet<QString> underWay_;  // offers made or received that have not finished
 };
 

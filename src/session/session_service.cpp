@@ -36,6 +36,7 @@ void SessionService::OnLoaded(const IdentityResult& result) {
     if (!result.identity) {
         unavailable_ = true;
         ReleaseReserved();
+        files_.SetStarting(false);
         emit notice("Private conversations are not available: " + result.error);
         events_.OnSessionsRunning(false);
         return;
@@ -55,6 +56,7 @@ void SessionService::Start(const HelloMessage& hello) {
         // The copy announces itself now: a peer that answers with a session must not be
         // refused because the identity is still being made.
         reserved_ = SessionManager::ReserveListener(limits_.port);
+        files_.SetStarting(true);
     }
 }
 
@@ -97,6 +99,7 @@ void SessionService::Run() {
 void SessionService::Stop() {
     wanted_ = false;
     ReleaseReserved();
+    files_.SetStarting(false);
     if (manager_ == nullptr) {
         return;
     }

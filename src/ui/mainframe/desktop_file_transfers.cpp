@@ -33,7 +33,7 @@ DesktopFileTransfers::DesktopFileTransfers(CTollixApp& app, ConversationTexts& t
 
 bool DesktopFileTransfers::TakesFiles(const Contact& contact) const {
     const PrivateConversations::State state = app_.Private().StateOf(contact.address);
-    return files_.IsRunning() && state != PrivateConversations::State::Off &&
+    return files_.TakesOffers() && state != PrivateConversations::State::Off &&
            state != PrivateConversations::State::OpenOnly;
 }
 
