@@ -17,7 +17,6 @@
 #include "session/identity_file.h"
 #include "session/identity_loader.h"
 #include "session/session_manager.h"
-#include "session/session_service.h"
 #include "session/tls_setup.h"
 
 using namespace tollix;
@@ -51,16 +50,6 @@ mode_t ModeOf(const QString& path) {
 
 const HelloMessage kAnn{kSessionProtocolVersion, "Tollix v.1.2.0", "Ann", "Lee", "Dev"};
 const HelloMessage kBob{kSessionProtocolVersion, "Tollix v.1.2.0", "Bob", "Brown", "Ops"};
-
-struct NoEvents : SessionEvents {
-    void OnSessionsRunning(bool) override {}
-    void OnSessionEstablished(const QString&, const SessionPeer&) override {}
-    void OnSessionFailed(const QString&, bool) override {}
-    void OnSessionClosed(const QString&) override {}
-    void OnSessionText(const QString&, const QString&, const QString&) override {}
-    void OnSessionAck(const QString&, const QString&) override {}
-    void OnSessionProtocolError(const QString&, const QString&) override {}
-};
 
 }  // namespace
 
@@ -501,25 +490,21 @@ private slots:
         ::close(full);
     }
 
-    // A copy announces itself as it starts, while its identity may still be being made: a
-    // peer that opens a session at once waits for it instead of being refused.
-    void sessionsOpenedDuringStartUpWaitForTheIdentity() {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::AnyIPv4));
-        SessionLimits limits = limits_;
-        limits.port = probe.serverPort();
-        probe.close();
-        NoEvents events;
-        SessionService starting(events, limits);
-        QTemporaryDir data;
-        starting.LoadIdentity(data.path());
-        starting.Start(kBob);
-        const auto opener = Opener(limits.port);
+    // A copy listens from the moment it announces itself, before its identity is loaded and
+    // its manager made: a session opened meanwhile waits in the queue.
+    void sessionsOpenedBeforeTheManagerWaitForIt() {
+        const qintptr reserved = SessionManager::ReserveListener(0);
+        sockaddr_in address{};
+        socklen_t size = sizeof address;
+        QVERIFY(::getsockname(static_cast<int>(reserved), reinterpret_cast<sockaddr*>(&address),
+                              &size) == 0);
+        const auto opener = Opener(ntohs(address.sin_port));
         QSignalSpy established(opener.get(), &SessionManager::established);
         opener->Open("127.0.0.1");
+        QTest::qWait(100);
+        SessionManager late(bob_, kBob, limits_);
+        QVERIFY(late.Listen(QHostAddress::AnyIPv4, reserved));
         QVERIFY(established.wait());
-        QCOMPARE(established[0][0].toString(), "127.0.0.1");
-        starting.Stop();
     }
 };
 
