@@ -11,9 +11,10 @@ command -v tcpdump >/dev/null 2>&1 || skip "needs tcpdump (apt-get install tcpdu
 
 lan_hosts a:10.0.0.1 b:10.0.0.2 c:10.0.0.3 d:10.0.0.4 f:10.0.0.5
 # C hears every frame: unicast too (the bridge forgets where hosts are), and the group's
-# datagrams even once the others have joined it (no multicast snooping).
+# datagrams even once the others have joined it (no multicast snooping). Each packet is
+# written as it comes (immediate mode): a block still filling when tcpdump stops is lost.
 ip -n "$NS_PREFIX-lan" link set br0 type bridge ageing_time 0 mcast_snooping 0
-ip netns exec "$NS_PREFIX-c" tcpdump -i eth0 -U -w "$WORK_DIR/capture.pcap" \
+ip netns exec "$NS_PREFIX-c" tcpdump -i eth0 --immediate-mode -U -w "$WORK_DIR/capture.pcap" \
     2>"$WORK_DIR/tcpdump.log" &
 capture=$!
 sleep 1  # tcpdump is listening
