@@ -144,10 +144,6 @@ void CFileTransferDlg::OnFinished(const QString& id, FileFailure failure, const 
     if (failure == FileFailure::None) {
         controls_.Get<QProgressBar>(kProgress)->setValue(kProgressSteps);
         controls_.Get<QLabel>(kStatus)->setText(QStringLiteral("Sent."));
-    } else if (failure == FileFailure::Refused || failure == FileFailure::CannotReceiveFiles) {
-        // Its program has no private sessions (found out only now): as for every such contact.
-        controls_.Get<QLabel>(kStatus)->clear();
-        ShowNotImplemented();
     } else {
         controls_.Get<QLabel>(kStatus)->setText(QStringLiteral("Not sent: ") + reason);
     }
