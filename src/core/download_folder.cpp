@@ -6,9 +6,11 @@
 namespace tollix {
 
 QString DownloadFolder(const AppSettings& settings) {
-    if (!settings.downloadFolder.empty()) {
-        return QString::fromStdString(settings.downloadFolder);
-    }
+    return settings.downloadFolder.empty() ? DefaultDownloadFolder()
+                                           : QString::fromStdString(settings.downloadFolder);
+}
+
+QString DefaultDownloadFolder() {
     // The environment first: a session may set it without a user-dirs.dirs file.
     const QString fromEnvironment = qEnvironmentVariable("XDG_DOWNLOAD_DIR");
     if (QDir::isAbsolutePath(fromEnvironment)) {

@@ -9,5 +9,7 @@ namespace tollix {
 // Where accepted files go: the folder the user set, else the desktop's download folder
 // (XDG_DOWNLOAD_DIR, from the environment or the user's folder names), else ~/Downloads.
 QString DownloadFolder(const AppSettings& settings);
+// Where they go while the user has set no folder.
+QString DefaultDownloadFolder();
 
 }  // namespace tollix

@@ -30,7 +30,6 @@ public:
     // The sessions stop: before the manager closes them, so that the other sides hear that
     // the transfers end.
     void Detach();
-    bool IsRunning() const { return engine_ != nullptr; }
     // Whether sessions are on their way; ending it without Attach fails the waiting offers.
     void SetStarting(bool starting);
     // Offers are taken: made at once, or once the sessions run.

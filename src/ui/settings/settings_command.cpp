@@ -94,8 +94,7 @@ bool OnSettings(CTollixApp& app, const SettingsStore& store,
     sheet->AddPage(networking);
     auto* history = new CPropertyHistory(clearHistory);
     CopyIn(settings, history->Values());
-    AppSettings withoutFolder;
-    history->SetDefaultFolder(DownloadFolder(withoutFolder));
+    history->SetDefaultFolder(DefaultDownloadFolder());
     sheet->AddPage(history);
 
     openSettingsSheet = sheet;
